@@ -1,0 +1,25 @@
+// The one on-disk form of a snippet list: the snippets file and the import/export file are
+// both a JSON array of snippet objects.
+#pragma once
+
+#include "model/Snippet.h"
+
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace quillo::model {
+
+struct DecodeError {
+    // Says what and where, for example: snippet 3: missing key "allowedApps".
+    std::string description;
+};
+
+// Compact JSON, keys in field order, hotkey keys left out when absent, UUIDs in upper case.
+std::string encodeSnippets(const std::vector<Snippet>& snippets);
+
+// The whole list, or one error for the whole document.
+std::variant<std::vector<Snippet>, DecodeError> decodeSnippets(std::string_view json);
+
+} // namespace quillo::model

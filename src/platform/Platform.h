@@ -1,0 +1,315 @@
+// The seam between Quillo's logic and the operating system.
+//
+// Every service that the model, the engine and the application logic need from the desktop is
+// one small interface here, named for what the logic needs rather than for how a system
+// provides it. A backend (platform/linux, platform/sim) implements them; nothing above this
+// header includes a backend header.
+//
+// Threads: unless an interface says otherwise, its operations are called on the main thread.
+// The event poster, the pasteboard and Time::sleep are also used from the background worker.
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillo::platform {
+
+// ---------------------------------------------------------------------------------------------
+// Keyboard encoding. Key codes are the ANSI-layout virtual key codes of the Mac keyboard and the
+// flag word is the Mac event-flag word, on every platform, so that a snippets file means the
+// same keys everywhere. Each backend translates its own key codes and modifiers to and from it.
+
+using KeyCode = std::uint16_t;
+using EventFlags = std::uint64_t;
+
+namespace flag {
+inline constexpr EventFlags capsLock = 0x10000;
+inline constexpr EventFlags shift = 0x20000;
+inline constexpr EventFlags control = 0x40000;
+inline constexpr EventFlags option = 0x80000;
+inline constexpr EventFlags command = 0x100000;
+inline constexpr EventFlags numericPad = 0x200000;
+inline constexpr EventFlags function = 0x800000;
+// The four modifiers that hotkeys and recorded keys consist of.
+inline constexpr EventFlags modifierMask = shift | control | option | command;
+} // namespace flag
+
+// Key codes the logic names.
+namespace key {
+inline constexpr KeyCode a = 0;
+inline constexpr KeyCode c = 8;
+inline constexpr KeyCode v = 9;
+inline constexpr KeyCode m = 46;
+inline constexpr KeyCode returnKey = 36;
+inline constexpr KeyCode tab = 48;
+inline constexpr KeyCode space = 49;
+inline constexpr KeyCode backspace = 51;
+inline constexpr KeyCode escape = 53;
+inline constexpr KeyCode forwardDelete = 117;
+inline constexpr KeyCode leftArrow = 123;
+inline constexpr KeyCode rightArrow = 124;
+inline constexpr KeyCode downArrow = 125;
+inline constexpr KeyCode upArrow = 126;
+} // namespace key
+
+enum class KeyEventType : std::uint32_t {
+    keyDown = 10,
+    keyUp = 11,
+    flagsChanged = 12,
+};
+
+// One keyboard event as it crosses the seam, in either direction.
+struct KeyEvent {
+    static constexpr std::size_t maxTextUnits = 4;
+
+    KeyEventType type = KeyEventType::keyDown;
+    KeyCode keyCode = 0;
+    EventFlags flags = 0;
+    // The UTF-16 text the key produces in the current layout (incoming events), or the text to
+    // type (outgoing events; empty means "whatever the layout gives this key").
+    std::array<char16_t, maxTextUnits> text{};
+    std::uint8_t textLength = 0;
+
+    std::u16string_view textView() const { return {text.data(), textLength}; }
+    // Stores at most maxTextUnits units of `units`.
+    void setText(std::u16string_view units);
+
+    bool operator==(const KeyEvent& other) const {
+        return type == other.type && keyCode == other.keyCode && flags == other.flags &&
+               textView() == other.textView();
+    }
+};
+
+inline void KeyEvent::setText(std::u16string_view units) {
+    textLength = static_cast<std::uint8_t>(std::min(units.size(), maxTextUnits));
+    for (std::size_t i = 0; i < textLength; ++i) {
+        text[i] = units[i];
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Keyboard in and out.
+
+// System-wide key-down and modifier-change events. The handler runs on the main thread, one
+// event at a time, and answers true to withhold the event from the focused application.
+class KeyboardTap {
+public:
+    using Handler = std::function<bool(const KeyEvent&)>;
+    virtual ~KeyboardTap() = default;
+    // Installs the tap; false when the system refuses it (no permission, no display).
+    virtual bool start(Handler handler) = 0;
+};
+
+// Synthetic key presses to the focused application, delivered in posting order. Called on the
+// background worker.
+class EventPoster {
+public:
+    virtual ~EventPoster() = default;
+    virtual void post(const KeyEvent& event) = 0;
+};
+
+// The text a key gives in the current keyboard layout, with no modifier held.
+class KeyboardLayout {
+public:
+    virtual ~KeyboardLayout() = default;
+    virtual std::u16string textForKey(KeyCode keyCode) const = 0;
+};
+
+// True while a password field (or a password prompt) has the keyboard.
+class SecureInput {
+public:
+    virtual ~SecureInput() = default;
+    virtual bool isSecureInputEnabled() const = 0;
+};
+
+// Whether the process may watch and synthesise keyboard input.
+class AccessibilityTrust {
+public:
+    virtual ~AccessibilityTrust() = default;
+    virtual bool isTrusted() const = 0;
+    // Asks the system to offer the permission to the user, where such a prompt exists.
+    virtual void requestTrust() = 0;
+    // A sentence for the user on why the process is not trusted; empty when it is.
+    virtual std::string untrustedReason() const = 0;
+};
+
+// ---------------------------------------------------------------------------------------------
+// The clipboard. Used from the background worker; a backend marshals to its own thread.
+
+using Bytes = std::vector<std::uint8_t>;
+
+struct PasteboardItem {
+    // (type, data) pairs in the item's own order; the type is a MIME type on Linux.
+    std::vector<std::pair<std::string, Bytes>> representations;
+    bool operator==(const PasteboardItem&) const = default;
+};
+
+class Pasteboard {
+public:
+    static constexpr std::string_view plainTextType = "text/plain;charset=utf-8";
+
+    virtual ~Pasteboard() = default;
+    // Goes up with every change of the contents, by this process or another.
+    virtual std::int64_t changeCount() const = 0;
+    // Copies of every item with the data of every type.
+    virtual std::vector<PasteboardItem> items() const = 0;
+    virtual void clearContents() = 0;
+    virtual void writeItems(const std::vector<PasteboardItem>& items) = 0;
+    // Adds a plain-text representation (UTF-8) to the contents.
+    virtual void setString(std::string_view text) = 0;
+    // The plain text of the contents, if there is any.
+    virtual std::optional<std::string> string() const = 0;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Other applications and the desktop.
+
+class Workspace {
+public:
+    virtual ~Workspace() = default;
+    // The id of the application that has the keyboard focus (a bundle identifier on the Mac,
+    // the window's class on X11); none when it cannot be told.
+    virtual std::optional<std::string> frontmostApplicationId() const = 0;
+    virtual void openUrl(const std::string& url) = 0;
+};
+
+class Sound {
+public:
+    virtual ~Sound() = default;
+    // Plays the named sound if the desktop has it; nothing otherwise.
+    virtual void play(std::string_view name) = 0;
+};
+
+struct Alert {
+    std::string messageText;
+    std::string informativeText;
+    std::vector<std::string> buttons; // the first is the default button
+};
+
+class Alerts {
+public:
+    virtual ~Alerts() = default;
+    // Shows a modal alert and returns the index of the chosen button.
+    virtual std::size_t run(const Alert& alert) = 0;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Persistence.
+
+// A per-user store of boolean preferences.
+class Preferences {
+public:
+    virtual ~Preferences() = default;
+    // The stored value when the key holds a boolean; none when it is missing or holds another
+    // type.
+    virtual std::optional<bool> boolValue(std::string_view key) const = 0;
+    virtual void setBool(std::string_view key, bool value) = 0;
+};
+
+// Starting the program when the user logs in.
+class LoginItem {
+public:
+    virtual ~LoginItem() = default;
+    virtual bool isEnabled() const = 0;
+    // Returns a description of the failure, or none.
+    virtual std::optional<std::string> setEnabled(bool enabled) = 0;
+};
+
+struct FileError {
+    std::string description;
+};
+
+template <typename T>
+struct Result {
+    std::optional<T> value;
+    FileError error;
+    explicit operator bool() const { return value.has_value(); }
+};
+
+class Files {
+public:
+    virtual ~Files() = default;
+    // The per-user folder where the program keeps its data; none when there is no such place.
+    virtual std::optional<std::filesystem::path> dataFolder() const = 0;
+    virtual bool exists(const std::filesystem::path& path) const = 0;
+    virtual std::optional<FileError> createFolder(const std::filesystem::path& path) = 0;
+    virtual std::optional<FileError> move(const std::filesystem::path& from,
+                                          const std::filesystem::path& to) = 0;
+    virtual Result<Bytes> read(const std::filesystem::path& path) const = 0;
+    // Replaces the file as a whole: a reader, or a crash at any instant, sees either the old
+    // contents or the new ones.
+    virtual std::optional<FileError> writeAtomically(const std::filesystem::path& path,
+                                                     const Bytes& data) = 0;
+};
+
+// One GET with a timeout. The completion may run on any thread.
+struct HttpResponse {
+    std::optional<Bytes> body; // none on a transport error or a timeout
+};
+
+class Network {
+public:
+    virtual ~Network() = default;
+    virtual void get(const std::string& url, std::chrono::milliseconds timeout,
+                     std::size_t maxBytes, std::function<void(HttpResponse)> completion) = 0;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Time and threads.
+
+using Clock = std::chrono::steady_clock;
+
+class Timer {
+public:
+    // Destroying the timer stops it; its callback is not called afterwards.
+    virtual ~Timer() = default;
+};
+
+class Time {
+public:
+    using Task = std::function<void()>;
+    virtual ~Time() = default;
+
+    // Runs the task later on the main thread, after the tasks posted before it.
+    virtual void postToMain(Task task) = 0;
+    // Calls the task on the main thread every interval until the timer is destroyed.
+    virtual std::unique_ptr<Timer> startRepeating(std::chrono::milliseconds interval,
+                                                  Task task) = 0;
+    // Runs the task on a background worker thread.
+    virtual void runInBackground(Task task) = 0;
+    // Blocks the calling background worker for the given time.
+    virtual void sleep(std::chrono::microseconds duration) = 0;
+    virtual Clock::time_point now() const = 0;
+};
+
+// ---------------------------------------------------------------------------------------------
+
+// Every service of a desktop, as the program's start-up hands them to the logic. The backend
+// owns the objects; they outlive every object that uses them.
+struct Services {
+    KeyboardTap& keyboardTap;
+    EventPoster& eventPoster;
+    KeyboardLayout& keyboardLayout;
+    SecureInput& secureInput;
+    AccessibilityTrust& accessibilityTrust;
+    Pasteboard& pasteboard;
+    Workspace& workspace;
+    Sound& sound;
+    Alerts& alerts;
+    Preferences& preferences;
+    LoginItem& loginItem;
+    Files& files;
+    Network& network;
+    Time& time;
+};
+
+} // namespace quillo::platform

@@ -1,0 +1,152 @@
+// A deterministic desktop in memory: the fixture of every logic test and of `quillo simulate`.
+//
+// It implements every service of the seam. Time is virtual: nothing waits for real, a 290 ms
+// expansion runs in microseconds, and every synthetic event is recorded with the virtual instant
+// it was posted at. Background work runs on real threads, but only one thread (the test's own,
+// acting as the main thread, or one worker) runs at any moment, handing control over at each
+// blocking sleep, so a run is the same every time.
+#pragma once
+
+#include "platform/Platform.h"
+
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillo::sim {
+
+using platform::EventFlags;
+using platform::KeyCode;
+using platform::KeyEvent;
+using VirtualTime = std::chrono::microseconds; // since the desktop was created
+
+// One synthetic event as the desktop received it from the event poster.
+struct PostedEvent {
+    VirtualTime at;
+    KeyEvent event;
+    bool operator==(const PostedEvent&) const = default;
+};
+
+// The US-ANSI keyboard: which key and which Shift state type a character, and what a key types.
+namespace usKeyboard {
+// The key-down that types `ch` on a US keyboard (Shift flag for upper case and shifted
+// punctuation, the named keys for line feed, tab and space); a character that the layout lacks
+// gives a key-down with key code 0 that carries the character's text, as an input method would.
+KeyEvent keyDownFor(char32_t ch);
+// The key-down of a combination; its text is what the key types with Shift alone (or nothing
+// when Control or Command is held, and nothing for named keys such as the arrows).
+KeyEvent keyDownFor(KeyCode keyCode, EventFlags flags);
+// The text that the key gives with or without Shift; empty for keys that type nothing.
+std::u16string textFor(KeyCode keyCode, bool shift);
+// The key code of a letter, digit or punctuation key ('m' -> 46); none when there is none.
+std::optional<KeyCode> keyCodeFor(char32_t ch);
+} // namespace usKeyboard
+
+// The one focused text field. A character is a grapheme cluster; positions count characters.
+class TextField {
+public:
+    const std::string& text() const { return text_; }
+    std::size_t cursor() const { return cursor_; }
+    std::size_t selectionLength() const { return selectionLength_; }
+    // The selected text (the characters before the insertion point).
+    std::string selectedText() const;
+
+    // Sets the text with the insertion point at its end and the last `selectedCharacters`
+    // characters selected.
+    void reset(std::string text, std::size_t selectedCharacters = 0);
+
+private:
+    friend class SimDesktop;
+    std::string text_;
+    std::size_t cursor_ = 0;          // in characters
+    std::size_t selectionLength_ = 0; // characters before the cursor that are selected
+    char16_t pendingLeadSurrogate_ = 0;
+};
+
+class SimDesktop {
+public:
+    // Files are kept under `filesRoot`, which is the data folder; without one there is none.
+    explicit SimDesktop(std::filesystem::path filesRoot = {});
+    // Finishes any background work still running (its posts to the main thread are dropped).
+    ~SimDesktop();
+    SimDesktop(const SimDesktop&) = delete;
+    SimDesktop& operator=(const SimDesktop&) = delete;
+
+    platform::Services services();
+
+    // --- Time --------------------------------------------------------------------------------
+    VirtualTime now() const;
+    // Runs everything that falls due in the next `duration` and leaves the clock at its end.
+    void runFor(VirtualTime duration);
+    // Runs main-thread tasks, background work and scheduled key presses until none is left
+    // (repeating timers do not count). False when `limit` of virtual time passed first.
+    bool runUntilIdle(VirtualTime limit = std::chrono::hours(24));
+
+    // --- The user at the keyboard --------------------------------------------------------------
+    // Presses a key now: the key-down goes through the keyboard tap and, unless the tap withholds
+    // it, to the text field. Returns whether it was withheld.
+    bool press(const KeyEvent& keyDown);
+    // A modifier pressed or released on its own: a flags-changed event through the tap.
+    void changeModifiers(EventFlags flags);
+    // Schedules a key press at a virtual instant (now or later).
+    void pressAt(VirtualTime at, const KeyEvent& keyDown);
+    // Schedules one press per Unicode scalar of `text`, `interval` apart, the first now.
+    void typeText(std::string_view text, VirtualTime interval = std::chrono::milliseconds(30));
+
+    // --- What the user sees, and switches a test turns -----------------------------------------
+    TextField& field() { return field_; }
+    const std::vector<PostedEvent>& postedEvents() const { return posted_; }
+    void clearPostedEvents() { posted_.clear(); }
+
+    // The pasteboard, seen from the test.
+    const std::vector<platform::PasteboardItem>& pasteboardItems() const;
+    void setPasteboardItems(std::vector<platform::PasteboardItem> items);
+    void setPasteboardText(std::optional<std::string> text);
+    std::optional<std::string> pasteboardText() const;
+    std::int64_t pasteboardChangeCount() const;
+    // Whether Command-C in the field copies the selection (an application that does not copy).
+    void setFieldCopies(bool copies);
+
+    void setFrontmostApplication(std::optional<std::string> id);
+    void setSecureInput(bool on);
+    void setTrusted(bool trusted);
+    int trustRequests() const;
+    // Makes the keyboard tap refuse to start.
+    void setTapRefused(bool refused);
+
+    const std::vector<std::string>& playedSounds() const;
+    const std::vector<std::string>& openedUrls() const;
+    // Alerts shown so far; each is answered with the next queued button index, or 0.
+    const std::vector<platform::Alert>& shownAlerts() const;
+    void queueAlertAnswer(std::size_t buttonIndex);
+
+    // Preferences as stored (a value that is not a boolean can be planted as a string).
+    void setPreferenceString(std::string key, std::string value);
+    std::optional<bool> preference(std::string_view key) const;
+    int preferenceWrites() const;
+
+    void setLoginItemEnabled(bool enabled);
+    void setLoginItemError(std::optional<std::string> error);
+    bool loginItemEnabled() const;
+
+    // Answers of the network: the body for a URL (none means a transport error), delivered
+    // after `latency` of virtual time; a URL without an answer never answers before its timeout.
+    void setHttpResponse(std::string url, std::optional<std::string> body,
+                         VirtualTime latency = std::chrono::milliseconds(20));
+    const std::vector<std::string>& requestedUrls() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+    TextField field_;
+    std::vector<PostedEvent> posted_;
+};
+
+} // namespace quillo::sim

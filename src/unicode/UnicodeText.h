@@ -1,0 +1,36 @@
+// Text as the program counts and compares it: UTF-8 strings in which a character is an
+// extended grapheme cluster and equality is canonical equivalence.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillo::unicode {
+
+// Byte offsets of the grapheme-cluster boundaries of `text`, from 0 to text.size() inclusive;
+// {0} for the empty text.
+std::vector<std::size_t> graphemeBoundaries(std::string_view text);
+
+std::size_t graphemeCount(std::string_view text);
+
+// The canonical composition (NFC) of `text`. Invalid UTF-8 is replaced by U+FFFD first.
+std::string nfc(std::string_view text);
+
+// Whether `text` ends with `suffix` when both are compared character by character under
+// canonical equivalence: the last graphemeCount(suffix) characters of `text`, normalised, equal
+// the normalised suffix. The empty suffix ends every text.
+bool endsWithCanonically(std::string_view text, std::string_view suffix);
+
+std::string toUtf8(std::u16string_view utf16);
+std::u16string toUtf16(std::string_view utf8);
+
+// The Unicode scalar values of `utf8`; invalid sequences become U+FFFD.
+std::u32string toScalars(std::string_view utf8);
+std::string fromScalar(char32_t scalar);
+
+// Upper case under the root locale ("m" gives "M").
+std::string toUpper(std::string_view text);
+
+} // namespace quillo::unicode
