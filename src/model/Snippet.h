@@ -58,9 +58,9 @@ std::string_view toString(Snippet::TriggerMode mode);
 std::string_view toString(MacroStep::StepType type);
 std::optional<Snippet::TriggerMode> triggerModeFromString(std::string_view text);
 std::optional<MacroStep::StepType> stepTypeFromString(std::string_view text);
-inline constexpr Snippet::TriggerMode allTriggerModes[] = {
-    Snippet::TriggerMode::afterDelimiter, Snippet::TriggerMode::instant,
-    Snippet::TriggerMode::hotkey};
+inline constexpr Snippet::TriggerMode allTriggerModes[] = {Snippet::TriggerMode::afterDelimiter,
+                                                           Snippet::TriggerMode::instant,
+                                                           Snippet::TriggerMode::hotkey};
 inline constexpr MacroStep::StepType allStepTypes[] = {
     MacroStep::StepType::typeText, MacroStep::StepType::pressKey, MacroStep::StepType::wait};
 
@@ -73,6 +73,10 @@ std::size_t hashValue(const Snippet& snippet);
 // the key's name (⌃⌥M). Bits other than the four modifiers add nothing.
 std::string keyComboString(std::int64_t keyCode, std::uint64_t modifiers,
                            const platform::KeyboardLayout& layout);
+// The same combination in the words Linux users know: Ctrl, Alt, Shift, Super, then the key,
+// joined by "+" (Ctrl+Alt+M); named keys are spelled out (Return, Tab, Left).
+std::string keyComboText(std::int64_t keyCode, std::uint64_t modifiers,
+                         const platform::KeyboardLayout& layout);
 // The display name of one key: a symbol for the named keys, else the layout's text in upper
 // case, else the code in parentheses.
 std::string keyName(platform::KeyCode keyCode, const platform::KeyboardLayout& layout);
