@@ -40,10 +40,11 @@ namespace usKeyboard {
 // punctuation, the named keys for line feed, tab and space); a character that the layout lacks
 // gives a key-down with key code 0 that carries the character's text, as an input method would.
 KeyEvent keyDownFor(char32_t ch);
-// The key-down of a combination; its text is what the key types with Shift alone (or nothing
-// when Control or Command is held, and nothing for named keys such as the arrows).
+// The key-down of a combination; its text is what the key types, with Shift if Shift is held
+// (nothing when Control is held). Named keys carry what a Mac gives them: a carriage return for
+// Return, U+0008 for Backspace, U+001B for Escape, the function-key characters for the arrows.
 KeyEvent keyDownFor(KeyCode keyCode, EventFlags flags);
-// The text that the key gives with or without Shift; empty for keys that type nothing.
+// The text that the key gives with or without Shift; empty for keys the layout does not know.
 std::u16string textFor(KeyCode keyCode, bool shift);
 // The key code of a letter, digit or punctuation key ('m' -> 46); none when there is none.
 std::optional<KeyCode> keyCodeFor(char32_t ch);
@@ -51,7 +52,7 @@ std::optional<KeyCode> keyCodeFor(char32_t ch);
 
 // The one focused text field. A character is a grapheme cluster; positions count characters.
 class TextField {
-public:
+  public:
     const std::string& text() const { return text_; }
     std::size_t cursor() const { return cursor_; }
     std::size_t selectionLength() const { return selectionLength_; }
@@ -61,9 +62,18 @@ public:
     // Sets the text with the insertion point at its end and the last `selectedCharacters`
     // characters selected.
     void reset(std::string text, std::size_t selectedCharacters = 0);
+    // Moves the insertion point to character `cursor` (the end at most) with the
+    // `selectedCharacters` before it selected, as the user's clicks would.
+    void place(std::size_t cursor, std::size_t selectedCharacters = 0);
 
-private:
+  private:
     friend class SimDesktop;
+    // What a key-down that reaches the field does; Command-V and Command-C use the pasteboard.
+    void apply(const KeyEvent& keyDown, platform::Pasteboard& pasteboard, bool copies);
+    // Replaces the characters [from, to) with `utf8`, leaving the insertion point after it.
+    void replace(std::size_t from, std::size_t to, std::string_view utf8);
+    void insertUnits(char16_t pendingLead, std::u16string_view units);
+
     std::string text_;
     std::size_t cursor_ = 0;          // in characters
     std::size_t selectionLength_ = 0; // characters before the cursor that are selected
@@ -71,7 +81,7 @@ private:
 };
 
 class SimDesktop {
-public:
+  public:
     // Files are kept under `filesRoot`, which is the data folder; without one there is none.
     explicit SimDesktop(std::filesystem::path filesRoot = {});
     // Finishes any background work still running (its posts to the main thread are dropped).
@@ -142,8 +152,11 @@ public:
                          VirtualTime latency = std::chrono::milliseconds(20));
     const std::vector<std::string>& requestedUrls() const;
 
-private:
+  private:
     struct Impl;
+    // A key event reaching the desktop: through the tap and, unless withheld, to the field.
+    bool deliver(const KeyEvent& event);
+
     std::unique_ptr<Impl> impl_;
     TextField field_;
     std::vector<PostedEvent> posted_;

@@ -1,0 +1,146 @@
+// The simulated desktop's services that keep state of their own: what the program asks of them
+// is recorded or answered from memory (or, for files, from a real folder), and the test sets the
+// answers through SimDesktop.
+#pragma once
+
+#include "platform/Platform.h"
+#include "platform/sim/VirtualScheduler.h"
+
+#include <deque>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace quillo::sim {
+
+class SimPasteboard final : public platform::Pasteboard {
+  public:
+    std::int64_t changeCount() const override { return changeCount_; }
+    std::vector<platform::PasteboardItem> items() const override { return items_; }
+    void clearContents() override;
+    // Adds the items after those already there: write after clearContents() to replace.
+    void writeItems(const std::vector<platform::PasteboardItem>& items) override;
+    void setString(std::string_view text) override;
+    std::optional<std::string> string() const override;
+
+    const std::vector<platform::PasteboardItem>& contents() const { return items_; }
+    // Another application replacing the contents.
+    void replace(std::vector<platform::PasteboardItem> items);
+
+  private:
+    std::vector<platform::PasteboardItem> items_;
+    std::int64_t changeCount_ = 0;
+};
+
+class SimPreferences final : public platform::Preferences {
+  public:
+    std::optional<bool> boolValue(std::string_view key) const override;
+    void setBool(std::string_view key, bool value) override;
+
+    void plantString(std::string key, std::string value);
+    int writes() const { return writes_; }
+
+  private:
+    std::map<std::string, std::variant<bool, std::string>, std::less<>> values_;
+    int writes_ = 0;
+};
+
+class SimLoginItem final : public platform::LoginItem {
+  public:
+    bool isEnabled() const override { return enabled_; }
+    std::optional<std::string> setEnabled(bool enabled) override;
+
+    void setEnabledDirectly(bool enabled) { enabled_ = enabled; }
+    void setError(std::optional<std::string> error) { error_ = std::move(error); }
+
+  private:
+    bool enabled_ = false;
+    std::optional<std::string> error_;
+};
+
+// Real files: the program's own reading and writing is what its tests exercise.
+class SimFiles final : public platform::Files {
+  public:
+    explicit SimFiles(std::filesystem::path root) : root_(std::move(root)) {}
+
+    std::optional<std::filesystem::path> dataFolder() const override;
+    bool exists(const std::filesystem::path& path) const override;
+    std::optional<platform::FileError> createFolder(const std::filesystem::path& path) override;
+    std::optional<platform::FileError> move(const std::filesystem::path& from,
+                                            const std::filesystem::path& to) override;
+    platform::Result<platform::Bytes> read(const std::filesystem::path& path) const override;
+    std::optional<platform::FileError> writeAtomically(const std::filesystem::path& path,
+                                                       const platform::Bytes& data) override;
+
+  private:
+    std::filesystem::path root_;
+};
+
+class SimNetwork final : public platform::Network {
+  public:
+    explicit SimNetwork(VirtualScheduler& scheduler) : scheduler_(scheduler) {}
+
+    void get(const std::string& url, std::chrono::milliseconds timeout, std::size_t maxBytes,
+             std::function<void(platform::HttpResponse)> completion) override;
+
+    void setResponse(std::string url, std::optional<std::string> body,
+                     std::chrono::microseconds latency);
+    const std::vector<std::string>& requestedUrls() const { return requested_; }
+
+  private:
+    struct Response {
+        std::optional<std::string> body;
+        std::chrono::microseconds latency;
+    };
+    VirtualScheduler& scheduler_;
+    std::map<std::string, Response> responses_;
+    std::vector<std::string> requested_;
+};
+
+class SimWorkspace final : public platform::Workspace {
+  public:
+    std::optional<std::string> frontmostApplicationId() const override { return frontmost; }
+    void openUrl(const std::string& url) override { opened.push_back(url); }
+
+    std::optional<std::string> frontmost;
+    std::vector<std::string> opened;
+};
+
+class SimSecureInput final : public platform::SecureInput {
+  public:
+    bool isSecureInputEnabled() const override { return on; }
+    bool on = false;
+};
+
+class SimAccessibilityTrust final : public platform::AccessibilityTrust {
+  public:
+    bool isTrusted() const override { return trusted; }
+    void requestTrust() override { ++requests; }
+    std::string untrustedReason() const override;
+
+    bool trusted = true;
+    int requests = 0;
+};
+
+class SimSound final : public platform::Sound {
+  public:
+    void play(std::string_view name) override { played.emplace_back(name); }
+    std::vector<std::string> played;
+};
+
+class SimAlerts final : public platform::Alerts {
+  public:
+    std::size_t run(const platform::Alert& alert) override;
+    std::vector<platform::Alert> shown;
+    std::deque<std::size_t> answers;
+};
+
+class SimKeyboardLayout final : public platform::KeyboardLayout {
+  public:
+    std::u16string textForKey(platform::KeyCode keyCode) const override;
+};
+
+} // namespace quillo::sim

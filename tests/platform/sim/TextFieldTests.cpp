@@ -1,0 +1,334 @@
+#include "platform/sim/SimDesktop.h"
+#include "unicode/UnicodeText.h"
+
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+namespace quillo::sim {
+namespace {
+
+namespace key = platform::key;
+namespace flag = platform::flag;
+
+// A field drawn as text: "|" is the insertion point, and "[...]" the selection, which always
+// ends at the insertion point ("a[bc]d" has "bc" selected and the insertion point before "d").
+struct Drawn {
+    std::string text;
+    std::size_t cursor;
+    std::size_t selection;
+};
+
+Drawn parse(std::string_view drawing) {
+    Drawn drawn{{}, 0, 0};
+    std::size_t selectionStart = 0;
+    bool marked = false;
+    for (char c : drawing) {
+        if (c == '|' || c == ']') {
+            drawn.cursor = unicode::graphemeCount(drawn.text);
+            marked = true;
+        } else if (c == '[') {
+            selectionStart = unicode::graphemeCount(drawn.text);
+        } else {
+            drawn.text += c;
+        }
+    }
+    if (!marked) {
+        drawn.cursor = unicode::graphemeCount(drawn.text);
+    }
+    if (drawing.find('[') != std::string_view::npos) {
+        drawn.selection = drawn.cursor - selectionStart;
+    }
+    return drawn;
+}
+
+std::string draw(const TextField& field) {
+    const auto boundaries = unicode::graphemeBoundaries(field.text());
+    const std::size_t end = boundaries[field.cursor()];
+    const std::size_t start = boundaries[field.cursor() - field.selectionLength()];
+    std::string drawing = field.text().substr(0, start);
+    if (field.selectionLength() > 0) {
+        drawing += "[" + field.text().substr(start, end - start) + "]";
+    } else {
+        drawing += "|";
+    }
+    return drawing + field.text().substr(end);
+}
+
+void show(SimDesktop& desktop, std::string_view drawing) {
+    const Drawn drawn = parse(drawing);
+    desktop.field().reset(drawn.text);
+    desktop.field().place(drawn.cursor, drawn.selection);
+}
+
+KeyEvent unicodeEvent(std::u16string_view units) {
+    KeyEvent event;
+    event.setText(units);
+    return event;
+}
+
+KeyEvent withText(KeyCode code, EventFlags flags, std::u16string_view units) {
+    KeyEvent event = usKeyboard::keyDownFor(code, flags);
+    event.setText(units);
+    return event;
+}
+
+struct FieldCase {
+    const char* name;
+    const char* before;
+    KeyEvent key;
+    const char* after;
+};
+
+void PrintTo(const FieldCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class TextFieldRules : public testing::TestWithParam<FieldCase> {};
+
+TEST_P(TextFieldRules, KeyChangesFieldAsAUserWouldSee) {
+    SimDesktop desktop;
+    show(desktop, GetParam().before);
+    ASSERT_EQ(draw(desktop.field()), GetParam().before) << "the drawing does not round-trip";
+
+    desktop.press(GetParam().key);
+
+    EXPECT_EQ(draw(desktop.field()), GetParam().after);
+}
+
+const FieldCase fieldCases[] = {
+    // Typing
+    {"letterAtEnd", "abc|", usKeyboard::keyDownFor(U'd'), "abcd|"},
+    {"capitalInMiddle", "ab|c", usKeyboard::keyDownFor(U'X'), "abX|c"},
+    {"typingReplacesSelection", "a[bc]d", usKeyboard::keyDownFor(U'x'), "ax|d"},
+    {"spaceKey", "a|", usKeyboard::keyDownFor(key::space, 0), "a |"},
+    {"returnInsertsLineFeedNotCarriageReturn", "ab|", usKeyboard::keyDownFor(U'\n'), "ab\n|"},
+    {"returnReplacesSelection", "a[b]", usKeyboard::keyDownFor(key::returnKey, 0), "a\n|"},
+    {"tab", "a|b", usKeyboard::keyDownFor(key::tab, 0), "a\t|b"},
+    {"optionTypesItsText", "a|", withText(0, flag::option, u"\u00e5"), "a\u00e5|"},
+    {"inputMethodCharacter", "|", unicodeEvent(u"\u00e9"), "\u00e9|"},
+    {"emojiInOneEvent", "a|", unicodeEvent(u"\U0001F600"), "a\U0001F600|"},
+    {"combiningMarkJoinsPreviousCharacter", "e|x", unicodeEvent(u"\u0301"), "e\u0301|x"},
+    {"characterBeforeCombiningMarkJoinsIt", "|\u0301", unicodeEvent(u"e"), "e\u0301|"},
+    // Deleting
+    {"backspace", "abc|", usKeyboard::keyDownFor(key::backspace, 0), "ab|"},
+    {"backspaceInMiddle", "ab|c", usKeyboard::keyDownFor(key::backspace, 0), "a|c"},
+    {"backspaceAtStart", "|abc", usKeyboard::keyDownFor(key::backspace, 0), "|abc"},
+    {"backspaceDeletesSelectionOnly", "a[bc]d", usKeyboard::keyDownFor(key::backspace, 0), "a|d"},
+    {"backspaceDeletesWholeDecomposedCharacter", "xe\u0301|",
+     usKeyboard::keyDownFor(key::backspace, 0), "x|"},
+    {"backspaceDeletesWholeEmojiWithSkinTone", "a\U0001F44D\U0001F3FD|",
+     usKeyboard::keyDownFor(key::backspace, 0), "a|"},
+    {"backspaceDeletesWholeFlag", "\U0001F1EB\U0001F1F7\U0001F1E9\U0001F1EA|",
+     usKeyboard::keyDownFor(key::backspace, 0), "\U0001F1EB\U0001F1F7|"},
+    {"forwardDelete", "ab|c", usKeyboard::keyDownFor(key::forwardDelete, 0), "ab|"},
+    {"forwardDeleteAtEnd", "abc|", usKeyboard::keyDownFor(key::forwardDelete, 0), "abc|"},
+    {"forwardDeleteSelection", "[ab]c", usKeyboard::keyDownFor(key::forwardDelete, 0), "|c"},
+    {"forwardDeleteWholeFlag", "a|\U0001F1EB\U0001F1F7b",
+     usKeyboard::keyDownFor(key::forwardDelete, 0), "a|b"},
+    // Moving
+    {"left", "ab|c", usKeyboard::keyDownFor(key::leftArrow, 0), "a|bc"},
+    {"leftAtStart", "|abc", usKeyboard::keyDownFor(key::leftArrow, 0), "|abc"},
+    {"leftCollapsesSelectionToItsStart", "a[bc]d", usKeyboard::keyDownFor(key::leftArrow, 0),
+     "a|bcd"},
+    {"leftOverDecomposedCharacter", "xe\u0301|", usKeyboard::keyDownFor(key::leftArrow, 0),
+     "x|e\u0301"},
+    {"right", "a|bc", usKeyboard::keyDownFor(key::rightArrow, 0), "ab|c"},
+    {"rightAtEnd", "abc|", usKeyboard::keyDownFor(key::rightArrow, 0), "abc|"},
+    {"rightCollapsesSelectionToItsEnd", "a[bc]d", usKeyboard::keyDownFor(key::rightArrow, 0),
+     "abc|d"},
+    {"rightOverEmoji", "|\U0001F44D\U0001F3FDa", usKeyboard::keyDownFor(key::rightArrow, 0),
+     "\U0001F44D\U0001F3FD|a"},
+    {"upGoesToStart", "ab|c", usKeyboard::keyDownFor(key::upArrow, 0), "|abc"},
+    {"upCollapsesSelection", "a[bc]", usKeyboard::keyDownFor(key::upArrow, 0), "|abc"},
+    {"downGoesToEnd", "a|bc", usKeyboard::keyDownFor(key::downArrow, 0), "abc|"},
+    // Keys that type nothing
+    {"escape", "a[bc]", usKeyboard::keyDownFor(key::escape, 0), "a[bc]"},
+    {"functionKey", "ab|", withText(96, 0, u"\uF708"), "ab|"},
+    {"controlCharacterText", "ab|", unicodeEvent(u"\x01"), "ab|"},
+    {"deleteCharacterText", "ab|", unicodeEvent(u"\x7f"), "ab|"},
+    {"keyWithoutText", "ab|", withText(0, 0, u""), "ab|"},
+    {"controlLetter", "ab|", usKeyboard::keyDownFor(key::a, flag::control), "ab|"},
+    {"controlWithTextStillNothing", "ab|", withText(key::a, flag::control, u"a"), "ab|"},
+    {"commandLetter", "a[b]", usKeyboard::keyDownFor(key::m, flag::command), "a[b]"},
+    {"commandReturn", "ab|", usKeyboard::keyDownFor(key::returnKey, flag::command), "ab|"},
+    {"commandBackspace", "ab|", usKeyboard::keyDownFor(key::backspace, flag::command), "ab|"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Keys, TextFieldRules, testing::ValuesIn(fieldCases),
+                         [](const auto& test) { return std::string(test.param.name); });
+
+TEST(TextField, ResetPutsTheInsertionPointAtTheEndAndSelectsTheLastCharacters) {
+    TextField field;
+    field.reset("x\U0001F44D\U0001F3FDe\u0301", 2);
+    EXPECT_EQ(field.cursor(), 3u);
+    EXPECT_EQ(field.selectionLength(), 2u);
+    EXPECT_EQ(field.selectedText(), "\U0001F44D\U0001F3FDe\u0301");
+}
+
+TEST(TextField, ResetCannotSelectMoreThanTheText) {
+    TextField field;
+    field.reset("ab", 5);
+    EXPECT_EQ(field.selectionLength(), 2u);
+    EXPECT_EQ(field.selectedText(), "ab");
+}
+
+TEST(TextField, PlaceKeepsTheInsertionPointInsideTheText) {
+    TextField field;
+    field.reset("abc");
+    field.place(10, 1);
+    EXPECT_EQ(field.cursor(), 3u);
+    EXPECT_EQ(field.selectedText(), "c");
+}
+
+TEST(TextField, KeyUpsChangeNothing) {
+    SimDesktop desktop;
+    desktop.field().reset("ab");
+    KeyEvent up = usKeyboard::keyDownFor(U'x');
+    up.type = platform::KeyEventType::keyUp;
+    desktop.press(up);
+    EXPECT_EQ(desktop.field().text(), "ab");
+}
+
+// --- Characters typed one UTF-16 unit at a time ----------------------------------------------
+
+struct SurrogateCase {
+    const char* name;
+    std::vector<std::u16string> events; // one key-down each
+    const char* after;
+};
+
+void PrintTo(const SurrogateCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class SurrogateUnits : public testing::TestWithParam<SurrogateCase> {};
+
+TEST_P(SurrogateUnits, JoinIntoOneCharacter) {
+    SimDesktop desktop;
+    show(desktop, "a[b]");
+    for (const auto& units : GetParam().events) {
+        desktop.press(units.empty() ? usKeyboard::keyDownFor(key::backspace, 0)
+                                    : unicodeEvent(units));
+    }
+    EXPECT_EQ(draw(desktop.field()), GetParam().after);
+}
+
+const SurrogateCase surrogateCases[] = {
+    {"leadThenTrail", {u"\xD83D", u"\xDE00"}, "a\U0001F600|"},
+    {"leadAloneLeavesSelectionUntilTheCharacterIsWhole", {u"\xD83D"}, "a[b]"},
+    {"twoCharactersUnitByUnit",
+     {u"\xD83D", u"\xDE00", u"\xD83D", u"\xDC4D"},
+     "a\U0001F600\U0001F44D|"},
+    {"leadFollowedByLetterIsDropped", {u"\xD83D", u"x"}, "ax|"},
+    {"loneTrailIsDropped", {u"\xDE00"}, "a[b]"},
+    {"secondLeadReplacesFirst", {u"\xD83D", u"\xD83C", u"\xDF89"}, "a\U0001F389|"},
+    {"otherKeyBetweenForgetsTheLead", {u"\xD83D", u"", u"\xDE00"}, "a|"},
+    {"trailJoinsWithLeadAtEndOfSameEvent", {u"x\xD83D", u"\xDE00"}, "ax\U0001F600|"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Field, SurrogateUnits, testing::ValuesIn(surrogateCases),
+                         [](const auto& test) { return std::string(test.param.name); });
+
+// --- Command-V and Command-C -------------------------------------------------------------------
+
+const KeyEvent commandV = usKeyboard::keyDownFor(key::v, flag::command);
+const KeyEvent commandC = usKeyboard::keyDownFor(key::c, flag::command);
+
+platform::PasteboardItem item(std::vector<std::pair<std::string, std::string>> representations) {
+    platform::PasteboardItem result;
+    for (auto& [type, data] : representations) {
+        result.representations.emplace_back(type, platform::Bytes(data.begin(), data.end()));
+    }
+    return result;
+}
+
+TEST(CommandV, PastesThePlainTextOverTheSelection) {
+    SimDesktop desktop;
+    desktop.setPasteboardText("\U0001F44D\U0001F3FD ok");
+    show(desktop, "x[yy]z");
+    desktop.press(commandV);
+    EXPECT_EQ(draw(desktop.field()), "x\U0001F44D\U0001F3FD ok|z");
+}
+
+TEST(CommandV, PastesNothingWhenThePasteboardHasNoText) {
+    SimDesktop desktop;
+    desktop.setPasteboardItems({item({{"image/png", "\x89PNG"}})});
+    show(desktop, "a[b]");
+    desktop.press(commandV);
+    EXPECT_EQ(draw(desktop.field()), "a[b]");
+}
+
+TEST(CommandV, FindsTheTextInALaterItem) {
+    SimDesktop desktop;
+    desktop.setPasteboardItems({item({{"image/png", "\x89PNG"}}),
+                                item({{"text/html", "<b>no</b>"},
+                                      {std::string(platform::Pasteboard::plainTextType), "yes"}})});
+    show(desktop, "|");
+    desktop.press(commandV);
+    EXPECT_EQ(draw(desktop.field()), "yes|");
+}
+
+TEST(CommandV, WithShiftStillPastes) {
+    SimDesktop desktop;
+    desktop.setPasteboardText("p");
+    show(desktop, "|");
+    desktop.press(usKeyboard::keyDownFor(key::v, flag::command | flag::shift));
+    EXPECT_EQ(draw(desktop.field()), "p|");
+}
+
+TEST(CommandV, PlainVTypesAV) {
+    SimDesktop desktop;
+    desktop.setPasteboardText("p");
+    show(desktop, "|");
+    desktop.press(usKeyboard::keyDownFor(key::v, 0));
+    EXPECT_EQ(draw(desktop.field()), "v|");
+}
+
+TEST(CommandC, CopiesTheSelectionAsPlainTextOnly) {
+    SimDesktop desktop;
+    desktop.setPasteboardItems({item({{"image/png", "x"}}), item({{"text/html", "y"}})});
+    const auto before = desktop.pasteboardChangeCount();
+    show(desktop, "a[e\u0301\U0001F600]b");
+
+    desktop.press(commandC);
+
+    EXPECT_GT(desktop.pasteboardChangeCount(), before);
+    EXPECT_EQ(desktop.pasteboardItems(),
+              std::vector{
+                  item({{std::string(platform::Pasteboard::plainTextType), "e\u0301\U0001F600"}})});
+    EXPECT_EQ(draw(desktop.field()), "a[e\u0301\U0001F600]b") << "copying leaves the field";
+}
+
+TEST(CommandC, WithoutSelectionLeavesThePasteboard) {
+    SimDesktop desktop;
+    desktop.setPasteboardText("old");
+    const auto before = desktop.pasteboardChangeCount();
+    show(desktop, "ab|c");
+    desktop.press(commandC);
+    EXPECT_EQ(desktop.pasteboardChangeCount(), before);
+    EXPECT_EQ(desktop.pasteboardText(), "old");
+}
+
+TEST(CommandC, InAFieldThatDoesNotCopyLeavesThePasteboard) {
+    SimDesktop desktop;
+    desktop.setFieldCopies(false);
+    desktop.setPasteboardText("old");
+    const auto before = desktop.pasteboardChangeCount();
+    show(desktop, "[abc]");
+    desktop.press(commandC);
+    EXPECT_EQ(desktop.pasteboardChangeCount(), before);
+    EXPECT_EQ(desktop.pasteboardText(), "old");
+}
+
+TEST(CommandC, ThenCommandVRoundTrips) {
+    SimDesktop desktop;
+    show(desktop, "one [two]");
+    desktop.press(commandC);
+    desktop.press(usKeyboard::keyDownFor(key::downArrow, 0));
+    desktop.press(commandV);
+    EXPECT_EQ(draw(desktop.field()), "one twotwo|");
+}
+
+} // namespace
+} // namespace quillo::sim
