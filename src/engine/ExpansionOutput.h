@@ -1,0 +1,44 @@
+// What the engine asks of the output side once it has decided on an expansion. The text
+// replacer is the real one; tests may stand in for it.
+#pragma once
+
+#include "model/Snippet.h"
+
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quillo::engine {
+
+struct ExpandedText {
+    std::string text;
+    // Left Arrow presses after the paste, in characters.
+    std::size_t cursorOffset = 0;
+    bool operator==(const ExpandedText&) const = default;
+};
+
+class ExpansionOutput {
+  public:
+    // Called exactly once per operation that runs, on the main thread, after the last
+    // synthetic event and after the clipboard is given back.
+    using Completion = std::function<void()>;
+
+    virtual ~ExpansionOutput() = default;
+
+    // Resolves {clipboard} and {cursor} and appends the delimiter; runs at once, on the main
+    // thread.
+    virtual ExpandedText expandVariables(const std::string& templateText,
+                                         const std::optional<std::string>& delimiter) = 0;
+    // Each returns at once and does its work on a background worker.
+    virtual void replaceText(std::size_t backspaceCount, std::string text, std::size_t cursorOffset,
+                             Completion completion) = 0;
+    virtual void replaceWithSelection(std::size_t backspaceCount, std::string templateText,
+                                      std::optional<std::string> delimiter,
+                                      Completion completion) = 0;
+    virtual void executeMacro(std::size_t backspaceCount, std::vector<model::MacroStep> steps,
+                              Completion completion) = 0;
+};
+
+} // namespace quillo::engine

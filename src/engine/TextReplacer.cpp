@@ -1,0 +1,278 @@
+#include "engine/TextReplacer.h"
+
+#include "unicode/UnicodeText.h"
+
+#include <algorithm>
+
+namespace quillo::engine {
+
+namespace {
+
+using namespace std::chrono_literals;
+using platform::KeyEvent;
+using platform::KeyEventType;
+namespace key = platform::key;
+namespace flag = platform::flag;
+
+constexpr std::string_view clipboardMarker = "{clipboard}";
+constexpr std::string_view cursorMarker = "{cursor}";
+constexpr std::string_view selectionMarker = "{selection}";
+
+constexpr auto pauseBeforeFirstEvent = 50ms;
+constexpr auto pauseAfterEachKey = 10ms;
+constexpr auto pauseAfterStage = 50ms;
+constexpr auto pauseAfterPaste = 100ms;
+constexpr auto pauseAfterMacroStep = 50ms;
+constexpr auto selectionCopyTimeout = 250ms;
+constexpr auto selectionPollInterval = 15ms;
+
+std::optional<std::string> plainText(const std::vector<platform::PasteboardItem>& items) {
+    for (const auto& item : items) {
+        for (const auto& [type, data] : item.representations) {
+            if (type == platform::Pasteboard::plainTextType) {
+                return std::string(data.begin(), data.end());
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+// --- Primitives ------------------------------------------------------------------------------
+
+void TextReplacer::Primitives::pause(std::chrono::microseconds duration) {
+    services_.time.sleep(duration);
+}
+
+void TextReplacer::Primitives::postKey(platform::KeyCode keyCode, platform::EventFlags flags) {
+    KeyEvent event;
+    event.keyCode = keyCode;
+    event.flags = flags;
+    event.type = KeyEventType::keyDown;
+    services_.eventPoster.post(event);
+    event.type = KeyEventType::keyUp;
+    services_.eventPoster.post(event);
+}
+
+void TextReplacer::Primitives::pressBackspaces(std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) {
+        postKey(key::backspace, 0);
+        pause(pauseAfterEachKey);
+    }
+}
+
+void TextReplacer::Primitives::pressCommandKey(platform::KeyCode keyCode) {
+    postKey(keyCode, flag::command);
+}
+
+void TextReplacer::Primitives::moveCursorLeft(std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) {
+        postKey(key::leftArrow, 0);
+        pause(pauseAfterEachKey);
+    }
+}
+
+void TextReplacer::Primitives::typeString(std::string_view text) {
+    for (const char16_t unit : unicode::toUtf16(text)) {
+        KeyEvent event;
+        event.keyCode = 0;
+        event.flags = 0;
+        event.setText(std::u16string_view(&unit, 1));
+        event.type = KeyEventType::keyDown;
+        services_.eventPoster.post(event);
+        event.type = KeyEventType::keyUp;
+        services_.eventPoster.post(event);
+    }
+}
+
+std::vector<platform::PasteboardItem> TextReplacer::Primitives::saveClipboard() {
+    return services_.pasteboard.items();
+}
+
+void TextReplacer::Primitives::restoreClipboard(
+    const std::vector<platform::PasteboardItem>& saved) {
+    // With nothing saved the clipboard is left empty: the pasted text never stays on it.
+    services_.pasteboard.clearContents();
+    if (!saved.empty()) {
+        services_.pasteboard.writeItems(saved);
+    }
+}
+
+void TextReplacer::Primitives::finish(Completion completion) {
+    services_.time.postToMain(std::move(completion));
+}
+
+// --- Operations ------------------------------------------------------------------------------
+
+TextReplacer::TextReplacer(platform::Services services)
+    : primitives_(std::make_shared<Primitives>(services)) {}
+
+TextReplacer::~TextReplacer() = default;
+
+ExpandedText TextReplacer::resolveTemplate(std::string_view templateText,
+                                           const std::optional<std::string>& clipboard,
+                                           const std::optional<std::string>& selection,
+                                           const std::optional<std::string>& delimiter) {
+    std::string text;
+    text.reserve(templateText.size());
+    std::optional<std::size_t> cursorAt; // byte offset in `text`
+    std::size_t i = 0;
+    while (i < templateText.size()) {
+        const auto rest = templateText.substr(i);
+        if (clipboard && rest.starts_with(clipboardMarker)) {
+            text += *clipboard;
+            i += clipboardMarker.size();
+        } else if (selection && rest.starts_with(selectionMarker)) {
+            text += *selection;
+            i += selectionMarker.size();
+        } else if (rest.starts_with(cursorMarker)) {
+            if (!cursorAt) {
+                cursorAt = text.size();
+            }
+            i += cursorMarker.size();
+        } else {
+            text += templateText[i];
+            ++i;
+        }
+    }
+    std::size_t offset =
+        cursorAt ? unicode::graphemeCount(std::string_view(text).substr(*cursorAt)) : 0;
+    if (delimiter) {
+        text += *delimiter;
+        if (offset > 0) {
+            offset += unicode::graphemeCount(*delimiter);
+        }
+    }
+    return {std::move(text), offset};
+}
+
+ExpandedText TextReplacer::expandVariables(const std::string& templateText,
+                                           const std::optional<std::string>& delimiter) {
+    std::optional<std::string> clipboard;
+    // The clipboard is read only when the template asks for it.
+    if (templateText.find(clipboardMarker) != std::string::npos) {
+        clipboard = primitives_->services_.pasteboard.string().value_or("");
+    }
+    return resolveTemplate(templateText, clipboard, std::nullopt, delimiter);
+}
+
+void TextReplacer::replaceText(std::size_t backspaceCount, std::string text,
+                               std::size_t cursorOffset, Completion completion) {
+    std::weak_ptr<Primitives> weak = primitives_;
+    primitives_->services_.time.runInBackground([weak, backspaceCount, text = std::move(text),
+                                                 cursorOffset,
+                                                 completion = std::move(completion)]() mutable {
+        auto p = weak.lock();
+        if (!p) {
+            return;
+        }
+        auto& pasteboard = p->services_.pasteboard;
+        const auto saved = p->saveClipboard();
+        p->pause(pauseBeforeFirstEvent);
+        p->pressBackspaces(backspaceCount);
+        p->pause(pauseAfterStage);
+        pasteboard.clearContents();
+        pasteboard.setString(text);
+        p->pause(pauseAfterStage);
+        p->pressCommandKey(key::v);
+        p->pause(pauseAfterPaste);
+        p->restoreClipboard(saved);
+        if (cursorOffset > 0) {
+            p->pause(pauseAfterStage);
+            p->moveCursorLeft(cursorOffset);
+        }
+        p->finish(std::move(completion));
+    });
+}
+
+void TextReplacer::replaceWithSelection(std::size_t backspaceCount, std::string templateText,
+                                        std::optional<std::string> delimiter,
+                                        Completion completion) {
+    std::weak_ptr<Primitives> weak = primitives_;
+    primitives_->services_.time.runInBackground(
+        [weak, backspaceCount, templateText = std::move(templateText),
+         delimiter = std::move(delimiter), completion = std::move(completion)]() mutable {
+            auto p = weak.lock();
+            if (!p) {
+                return;
+            }
+            auto& pasteboard = p->services_.pasteboard;
+            auto& time = p->services_.time;
+            const auto saved = p->saveClipboard();
+            // {clipboard} is what the clipboard held before the copy below replaced it.
+            const std::string clipboard = plainText(saved).value_or("");
+            const auto changeCount = pasteboard.changeCount();
+
+            p->pause(pauseBeforeFirstEvent);
+            p->pressCommandKey(key::c);
+            std::string selection;
+            const auto deadline = time.now() + selectionCopyTimeout;
+            while (time.now() < deadline) {
+                if (pasteboard.changeCount() != changeCount) {
+                    selection = pasteboard.string().value_or("");
+                    break;
+                }
+                p->pause(selectionPollInterval);
+            }
+
+            const auto expanded = resolveTemplate(templateText, clipboard, selection, delimiter);
+            pasteboard.clearContents();
+            pasteboard.setString(expanded.text);
+            p->pause(pauseAfterStage);
+            if (backspaceCount > 0) {
+                p->pressBackspaces(backspaceCount);
+                p->pause(pauseAfterStage);
+            }
+            p->pressCommandKey(key::v);
+            p->pause(pauseAfterPaste);
+            p->restoreClipboard(saved);
+            if (expanded.cursorOffset > 0) {
+                p->pause(pauseAfterStage);
+                p->moveCursorLeft(expanded.cursorOffset);
+            }
+            p->finish(std::move(completion));
+        });
+}
+
+void TextReplacer::executeMacro(std::size_t backspaceCount, std::vector<model::MacroStep> steps,
+                                Completion completion) {
+    std::weak_ptr<Primitives> weak = primitives_;
+    primitives_->services_.time.runInBackground([weak, backspaceCount, steps = std::move(steps),
+                                                 completion = std::move(completion)]() mutable {
+        auto p = weak.lock();
+        if (!p) {
+            return;
+        }
+        const auto saved = p->saveClipboard();
+        p->pause(pauseBeforeFirstEvent);
+        p->pressBackspaces(backspaceCount);
+        p->pause(pauseAfterStage);
+        for (const auto& step : steps) {
+            switch (step.type) {
+            case model::MacroStep::StepType::typeText:
+                if (!step.text.empty()) {
+                    p->typeString(step.text);
+                    p->pause(pauseAfterMacroStep);
+                }
+                break;
+            case model::MacroStep::StepType::pressKey:
+                // Only an edited file can hold a code that no key has; such a step is skipped.
+                if (step.keyCode >= 0 && step.keyCode <= 0xFFFF) {
+                    p->postKey(static_cast<platform::KeyCode>(step.keyCode), step.modifiers);
+                    p->pause(pauseAfterMacroStep);
+                }
+                break;
+            case model::MacroStep::StepType::wait:
+                p->pause(std::chrono::milliseconds(
+                    std::clamp<std::int64_t>(step.milliseconds, 1, maxWait.count())));
+                break;
+            }
+        }
+        p->pause(pauseAfterPaste);
+        p->restoreClipboard(saved);
+        p->finish(std::move(completion));
+    });
+}
+
+} // namespace quillo::engine

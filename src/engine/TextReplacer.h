@@ -1,0 +1,78 @@
+// Turns a decided expansion into synthetic input for the focused application: Backspaces that
+// erase the shortcut, the text pasted through the clipboard, the user's clipboard given back,
+// and Left Arrows for {cursor}; or, for a macro, its steps played as key presses.
+//
+// Every operation returns at once and does its work on a background worker, where the pauses
+// between stages are real blocking sleeps: applications need them to keep up. The completion
+// runs on the main thread.
+#pragma once
+
+#include "engine/ExpansionOutput.h"
+#include "platform/Platform.h"
+
+#include <chrono>
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillo::engine {
+
+class TextReplacer : public ExpansionOutput {
+  public:
+    // The longest pause a Wait step makes. A longer one in a file is almost surely a typing
+    // mistake, and expansion stays off while a macro runs.
+    static constexpr std::chrono::milliseconds maxWait{60'000};
+
+    explicit TextReplacer(platform::Services services);
+    // Work already started finishes; work not yet started does nothing and calls no completion.
+    ~TextReplacer() override;
+
+    ExpandedText expandVariables(const std::string& templateText,
+                                 const std::optional<std::string>& delimiter) override;
+    void replaceText(std::size_t backspaceCount, std::string text, std::size_t cursorOffset,
+                     Completion completion) override;
+    void replaceWithSelection(std::size_t backspaceCount, std::string templateText,
+                              std::optional<std::string> delimiter, Completion completion) override;
+    void executeMacro(std::size_t backspaceCount, std::vector<model::MacroStep> steps,
+                      Completion completion) override;
+
+    // Resolves the markers of a template in one pass: the clipboard and selection texts are
+    // inserted as they are, so markers inside them stay text. The cursor offset counts the
+    // characters after the first {cursor}; an appended delimiter keeps the cursor at the
+    // marker.
+    static ExpandedText resolveTemplate(std::string_view templateText,
+                                        const std::optional<std::string>& clipboard,
+                                        const std::optional<std::string>& selection,
+                                        const std::optional<std::string>& delimiter);
+
+    class Primitives;
+
+  private:
+    std::shared_ptr<Primitives> primitives_;
+};
+
+// The building blocks of every operation; they run on the background worker.
+class TextReplacer::Primitives {
+  public:
+    explicit Primitives(platform::Services services) : services_(services) {}
+
+    void pause(std::chrono::microseconds duration);
+    // Key-down then key-up, both with exactly these flags.
+    void postKey(platform::KeyCode keyCode, platform::EventFlags flags);
+    void pressBackspaces(std::size_t count);
+    // The key with Command alone: paste or copy.
+    void pressCommandKey(platform::KeyCode keyCode);
+    void moveCursorLeft(std::size_t count);
+    // One key press per UTF-16 unit, the lead surrogate first; never through the clipboard.
+    void typeString(std::string_view text);
+    std::vector<platform::PasteboardItem> saveClipboard();
+    void restoreClipboard(const std::vector<platform::PasteboardItem>& saved);
+    void finish(Completion completion);
+
+    platform::Services services_;
+};
+
+} // namespace quillo::engine
