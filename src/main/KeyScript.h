@@ -1,0 +1,35 @@
+// The key script of `quillo simulate`: what a user types, written as text. Every Unicode
+// scalar is one key press that types it; braces name keys, combinations and pauses.
+#pragma once
+
+#include "platform/Platform.h"
+
+#include <chrono>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace quillo::cli {
+
+struct KeyPress {
+    platform::KeyEvent keyDown;
+    bool operator==(const KeyPress&) const = default;
+};
+
+struct Pause {
+    std::chrono::milliseconds duration;
+    bool operator==(const Pause&) const = default;
+};
+
+using KeyScriptStep = std::variant<KeyPress, Pause>;
+
+struct KeyScriptError {
+    std::string description;
+};
+
+// {Return} {Tab} {Space} {Backspace} {Escape} {Left} {Right} {Up} {Down} {ForwardDelete};
+// {MODS+KEY} with MODS among ctrl, opt (alt), shift, cmd; {wait MS}; {{ and }} for braces.
+std::variant<std::vector<KeyScriptStep>, KeyScriptError> parseKeyScript(std::string_view script);
+
+} // namespace quillo::cli
