@@ -23,6 +23,7 @@ constexpr auto pauseAfterEachKey = 10ms;
 constexpr auto pauseAfterStage = 50ms;
 constexpr auto pauseAfterPaste = 100ms;
 constexpr auto pauseAfterMacroStep = 50ms;
+constexpr auto pauseBeforeMacroRestore = 100ms;
 constexpr auto selectionCopyTimeout = 250ms;
 constexpr auto selectionPollInterval = 15ms;
 
@@ -269,7 +270,8 @@ void TextReplacer::executeMacro(std::size_t backspaceCount, std::vector<model::M
                 break;
             }
         }
-        p->pause(pauseAfterPaste);
+        // A paste step of the macro may still be reading the clipboard.
+        p->pause(pauseBeforeMacroRestore);
         p->restoreClipboard(saved);
         p->finish(std::move(completion));
     });
