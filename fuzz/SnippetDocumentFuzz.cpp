@@ -1,0 +1,25 @@
+// Whatever bytes a snippets file or an import holds, decoding never crashes, and a document that
+// decodes writes back to one that decodes to the same list.
+#include "model/SnippetDocument.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace quillo::model;
+    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    auto decoded = decodeSnippets(bytes);
+    if (const auto* snippets = std::get_if<std::vector<Snippet>>(&decoded)) {
+        auto again = decodeSnippets(encodeSnippets(*snippets));
+        const auto* reread = std::get_if<std::vector<Snippet>>(&again);
+        // Text that is not UTF-8 is written mended, so compare only when it was valid.
+        if (!reread) {
+            std::abort();
+        }
+        if (encodeSnippets(*reread) != encodeSnippets(*snippets)) {
+            std::abort();
+        }
+    }
+    return 0;
+}
