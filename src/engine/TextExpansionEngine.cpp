@@ -20,9 +20,23 @@ namespace flag = platform::flag;
 constexpr std::array<char, 17> delimiters = {' ', '\n', '\t', '.', ',', ';', ':', '!', '?',
                                              '/', '\\', '(',  ')', '[', ']', '{', '}'};
 
+bool isDelimiterByte(char c) {
+    return std::find(delimiters.begin(), delimiters.end(), c) != delimiters.end();
+}
+
+// Characters compare by canonical equivalence here as everywhere else: the Greek question mark
+// (U+037E) is canonically a semicolon, so it ends a shortcut just as a semicolon does.
 bool isDelimiter(std::string_view text) {
-    return text.size() == 1 &&
-           std::find(delimiters.begin(), delimiters.end(), text[0]) != delimiters.end();
+    if (text.size() == 1) {
+        return isDelimiterByte(text[0]);
+    }
+    // Only a character of the Basic Multilingual Plane, three bytes at most, can be canonically
+    // one ASCII character; longer text is never normalised on the key path.
+    if (text.size() > 3 || static_cast<unsigned char>(text[0]) < 0x80) {
+        return false;
+    }
+    const std::string canonical = unicode::nfc(text);
+    return canonical.size() == 1 && isDelimiterByte(canonical[0]);
 }
 
 bool isResetKey(platform::KeyCode keyCode) {
