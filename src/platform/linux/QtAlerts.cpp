@@ -1,0 +1,39 @@
+#include "platform/linux/QtAlerts.h"
+
+#include <QAbstractButton>
+#include <QMessageBox>
+#include <QPushButton>
+#include <vector>
+
+namespace quillo::linuxdesktop {
+
+std::size_t QtAlerts::run(const platform::Alert& alert) {
+    QMessageBox box;
+    box.setIcon(QMessageBox::Information);
+    box.setWindowTitle(QStringLiteral("Quillo"));
+    box.setText(QString::fromStdString(alert.messageText));
+    box.setInformativeText(QString::fromStdString(alert.informativeText));
+    std::vector<QAbstractButton*> buttons;
+    const std::vector<std::string> labels =
+        alert.buttons.empty() ? std::vector<std::string>{"OK"} : alert.buttons;
+    for (std::size_t i = 0; i < labels.size(); ++i) {
+        const auto role = i == 0 ? QMessageBox::AcceptRole : QMessageBox::RejectRole;
+        QPushButton* button = box.addButton(QString::fromStdString(labels[i]), role);
+        if (i == 0) {
+            box.setDefaultButton(button);
+        }
+        buttons.push_back(button);
+    }
+    box.setEscapeButton(buttons.back());
+    // A tray program has no window of its own in front: the alert must come forward by itself.
+    box.setWindowFlag(Qt::WindowStaysOnTopHint);
+    box.exec();
+    for (std::size_t i = 0; i < buttons.size(); ++i) {
+        if (box.clickedButton() == buttons[i]) {
+            return i;
+        }
+    }
+    return buttons.size() - 1;
+}
+
+} // namespace quillo::linuxdesktop
