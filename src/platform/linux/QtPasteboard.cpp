@@ -1,0 +1,174 @@
+#include "platform/linux/QtPasteboard.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMetaObject>
+#include <QMimeData>
+#include <QThread>
+#include <chrono>
+#include <future>
+#include <mutex>
+
+namespace quillo::qt {
+
+namespace {
+
+// Qt calls UTF-8 plain text "text/plain"; the seam names the encoding.
+const QString qtPlainText = QStringLiteral("text/plain");
+
+// Formats that Qt makes up from others (an image it decoded); they are not the owner's own and
+// writing them back would offer the image twice.
+bool isQtMadeFormat(const QString& format) {
+    return format.startsWith(QStringLiteral("application/x-qt-"));
+}
+
+std::string seamType(const QString& format, const QStringList& all) {
+    if (format == qtPlainText &&
+        !all.contains(QString::fromLatin1(
+            platform::Pasteboard::plainTextType.data(),
+            static_cast<qsizetype>(platform::Pasteboard::plainTextType.size())))) {
+        return std::string(platform::Pasteboard::plainTextType);
+    }
+    return format.toStdString();
+}
+
+QString qtFormat(const std::string& type) {
+    if (type == platform::Pasteboard::plainTextType) {
+        return qtPlainText;
+    }
+    return QString::fromStdString(type);
+}
+
+QClipboard* clipboard() {
+    return QGuiApplication::clipboard();
+}
+
+} // namespace
+
+QtPasteboard::QtPasteboard() {
+    connect(clipboard(), &QClipboard::dataChanged, this, [this] { ++changeCount_; });
+}
+
+void QtPasteboard::onMain(const std::function<void()>& work) const {
+    if (QThread::currentThread() == thread()) {
+        work();
+        return;
+    }
+    if (stopped_) {
+        return;
+    }
+    // The work refers to the caller's locals: a caller that stops waiting marks the call
+    // abandoned, under the lock that the work runs under, so that it never runs afterwards.
+    struct Call {
+        std::mutex mutex;
+        bool abandoned = false;
+        std::promise<void> done;
+    };
+    auto call = std::make_shared<Call>();
+    auto finished = call->done.get_future();
+    QMetaObject::invokeMethod(
+        const_cast<QtPasteboard*>(this),
+        [work, call] {
+            std::lock_guard lock(call->mutex);
+            if (!call->abandoned) {
+                work();
+                call->done.set_value();
+            }
+        },
+        Qt::QueuedConnection);
+    // Waits in slices, so that a quit while the main loop can no longer answer ends the wait.
+    while (finished.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
+        if (stopped_) {
+            std::lock_guard lock(call->mutex);
+            call->abandoned = true;
+            return;
+        }
+    }
+}
+
+std::vector<platform::PasteboardItem> QtPasteboard::items() const {
+    std::vector<platform::PasteboardItem> result;
+    onMain([&result] {
+        const QMimeData* data = clipboard()->mimeData(QClipboard::Clipboard);
+        if (data == nullptr) {
+            return;
+        }
+        const QStringList formats = data->formats();
+        platform::PasteboardItem item;
+        for (const QString& format : formats) {
+            if (isQtMadeFormat(format)) {
+                continue;
+            }
+            const QByteArray bytes = data->data(format);
+            item.representations.emplace_back(seamType(format, formats),
+                                              platform::Bytes(bytes.begin(), bytes.end()));
+        }
+        if (!item.representations.empty()) {
+            result.push_back(std::move(item));
+        }
+    });
+    return result;
+}
+
+void QtPasteboard::clearContents() {
+    onMain([this] {
+        clipboard()->clear(QClipboard::Clipboard);
+        ++changeCount_;
+    });
+}
+
+QMimeData* QtPasteboard::ownContentsCopy() const {
+    auto* copy = new QMimeData;
+    if (clipboard()->ownsClipboard()) {
+        if (const QMimeData* own = clipboard()->mimeData(QClipboard::Clipboard)) {
+            for (const QString& format : own->formats()) {
+                copy->setData(format, own->data(format));
+            }
+        }
+    }
+    return copy;
+}
+
+void QtPasteboard::replaceContents(QMimeData* data) {
+    clipboard()->setMimeData(data, QClipboard::Clipboard);
+    ++changeCount_;
+}
+
+void QtPasteboard::writeItems(const std::vector<platform::PasteboardItem>& items) {
+    onMain([this, &items] {
+        QMimeData* data = ownContentsCopy();
+        for (const auto& item : items) {
+            for (const auto& [type, bytes] : item.representations) {
+                const QString format = qtFormat(type);
+                // One X selection holds one value per format: the first item's wins.
+                if (!data->hasFormat(format)) {
+                    data->setData(format, QByteArray(reinterpret_cast<const char*>(bytes.data()),
+                                                     static_cast<qsizetype>(bytes.size())));
+                }
+            }
+        }
+        replaceContents(data);
+    });
+}
+
+void QtPasteboard::setString(std::string_view text) {
+    onMain([this, text] {
+        QMimeData* data = ownContentsCopy();
+        data->setData(qtPlainText, QByteArray(text.data(), static_cast<qsizetype>(text.size())));
+        replaceContents(data);
+    });
+}
+
+std::optional<std::string> QtPasteboard::string() const {
+    std::optional<std::string> result;
+    onMain([&result] {
+        const QMimeData* data = clipboard()->mimeData(QClipboard::Clipboard);
+        if (data != nullptr && data->hasFormat(qtPlainText)) {
+            const QByteArray bytes = data->data(qtPlainText);
+            result = std::string(bytes.begin(), bytes.end());
+        }
+    });
+    return result;
+}
+
+} // namespace quillo::qt

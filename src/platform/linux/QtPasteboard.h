@@ -1,0 +1,49 @@
+// The CLIPBOARD selection, through Qt's clipboard.
+//
+// X keeps no clipboard: the contents live in the program that owns the selection, which hands
+// them out format by format. So the contents are read eagerly, every format the owner offers,
+// as bytes, and given back by owning the selection with exactly those bytes. The X clipboard
+// holds one item; what the seam calls items are merged into it.
+//
+// Qt's clipboard belongs to the main thread. Calls from the background worker are carried out
+// there and waited for; calls on the main thread run at once.
+#pragma once
+
+#include "platform/Platform.h"
+
+#include <QObject>
+#include <atomic>
+#include <functional>
+
+class QMimeData;
+
+namespace quillo::qt {
+
+class QtPasteboard final : public QObject, public platform::Pasteboard {
+  public:
+    // Created on the main thread, after the QGuiApplication.
+    QtPasteboard();
+
+    std::int64_t changeCount() const override { return changeCount_; }
+    std::vector<platform::PasteboardItem> items() const override;
+    void clearContents() override;
+    void writeItems(const std::vector<platform::PasteboardItem>& items) override;
+    void setString(std::string_view text) override;
+    std::optional<std::string> string() const override;
+
+    // The program is quitting: calls from the worker return at once without touching the
+    // clipboard (the main loop that would carry them out has ended).
+    void stop() { stopped_ = true; }
+
+  private:
+    void onMain(const std::function<void()>& work) const;
+    // The contents after adding to them: a copy of this program's own data if it owns the
+    // clipboard, else nothing.
+    QMimeData* ownContentsCopy() const;
+    void replaceContents(QMimeData* data);
+
+    std::atomic<std::int64_t> changeCount_ = 0;
+    std::atomic<bool> stopped_ = false;
+};
+
+} // namespace quillo::qt

@@ -1,0 +1,22 @@
+#include "platform/linux/X11KeyboardLayout.h"
+
+#include "platform/linux/XlibHeaders.h"
+
+namespace quillo::x11 {
+
+std::u16string X11KeyboardLayout::textForKey(platform::KeyCode keyCode) const {
+    const auto x = keymap_.keyCodeFor(keyCode);
+    if (!x) {
+        return {};
+    }
+    // The layout the user has switched to is the XKB group, which sits in bits 13 and 14 of a
+    // state word.
+    XkbStateRec state{};
+    unsigned group = 0;
+    if (XkbGetState(keymap_.display(), XkbUseCoreKbd, &state) == Success) {
+        group = state.group;
+    }
+    return keymap_.textFor(*x, group << 13);
+}
+
+} // namespace quillo::x11

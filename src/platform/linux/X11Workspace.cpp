@@ -1,0 +1,150 @@
+#include "platform/linux/X11Workspace.h"
+
+#include "platform/linux/X11Connection.h"
+#include "platform/linux/XlibHeaders.h"
+
+#include <QDesktopServices>
+#include <QString>
+#include <QUrl>
+#include <deque>
+
+namespace quillo::x11 {
+
+namespace {
+
+// Deep enough for a reparenting window manager's frames, shallow enough to stay cheap.
+constexpr int maxSearchDepth = 3;
+
+std::optional<std::string> classOf(Display* display, Window window) {
+    XClassHint hint{};
+    if (!XGetClassHint(display, window, &hint)) {
+        return std::nullopt;
+    }
+    std::optional<std::string> result;
+    if (hint.res_class != nullptr) {
+        result = std::string(hint.res_class);
+    }
+    XFree(hint.res_name);
+    XFree(hint.res_class);
+    return result;
+}
+
+std::optional<Window> activeWindow(Display* display, Window root) {
+    const Atom property = XInternAtom(display, "_NET_ACTIVE_WINDOW", False);
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long after = 0;
+    unsigned char* data = nullptr;
+    std::optional<Window> window;
+    if (XGetWindowProperty(display, root, property, 0, 1, False, XA_WINDOW, &type, &format, &count,
+                           &after, &data) == Success &&
+        type == XA_WINDOW && format == 32 && count == 1 && data != nullptr) {
+        const Window active = *reinterpret_cast<const unsigned long*>(data);
+        if (active != None) {
+            window = active;
+        }
+    }
+    if (data != nullptr) {
+        XFree(data);
+    }
+    return window;
+}
+
+std::optional<Window> focusWindow(Display* display, Window root) {
+    Window focus = None;
+    int revert = 0;
+    XGetInputFocus(display, &focus, &revert);
+    if (focus != None && focus != PointerRoot && focus != root) {
+        return focus;
+    }
+    // The keyboard follows the pointer: the top-level window under it has the keys.
+    Window rootReturn = None;
+    Window child = None;
+    int x = 0;
+    int y = 0;
+    int wx = 0;
+    int wy = 0;
+    unsigned mask = 0;
+    if (XQueryPointer(display, root, &rootReturn, &child, &x, &y, &wx, &wy, &mask) &&
+        child != None) {
+        return child;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> classUpOrDown(Display* display, Window window, Window root) {
+    // Up, towards the root: a focused child window of an application.
+    Window topLevel = window;
+    for (Window current = window; current != None && current != root;) {
+        if (auto found = classOf(display, current)) {
+            return found;
+        }
+        topLevel = current;
+        Window rootReturn = None;
+        Window parent = None;
+        Window* children = nullptr;
+        unsigned count = 0;
+        if (!XQueryTree(display, current, &rootReturn, &parent, &children, &count)) {
+            break;
+        }
+        if (children != nullptr) {
+            XFree(children);
+        }
+        current = parent;
+    }
+    // Down, from the top level: a window manager's frame around the application's window.
+    std::deque<std::pair<Window, int>> queue = {{topLevel, 0}};
+    while (!queue.empty()) {
+        const auto [current, depth] = queue.front();
+        queue.pop_front();
+        if (current != topLevel) {
+            if (auto found = classOf(display, current)) {
+                return found;
+            }
+        }
+        if (depth == maxSearchDepth) {
+            continue;
+        }
+        Window rootReturn = None;
+        Window parent = None;
+        Window* children = nullptr;
+        unsigned count = 0;
+        if (XQueryTree(display, current, &rootReturn, &parent, &children, &count) &&
+            children != nullptr) {
+            for (unsigned i = 0; i < count; ++i) {
+                queue.emplace_back(children[i], depth + 1);
+            }
+            XFree(children);
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<std::string> focusedWindowClass(Display* display) {
+    // Windows come and go between the requests; a vanished one just means "none".
+    X11ErrorTrap trap(display);
+    const Window root = DefaultRootWindow(display);
+    std::optional<Window> window = activeWindow(display, root);
+    if (!window) {
+        window = focusWindow(display, root);
+    }
+    std::optional<std::string> result;
+    if (window) {
+        result = classUpOrDown(display, *window, root);
+    }
+    trap.sync();
+    return result;
+}
+
+std::optional<std::string> X11Workspace::frontmostApplicationId() const {
+    return focusedWindowClass(display_);
+}
+
+void X11Workspace::openUrl(const std::string& url) {
+    QDesktopServices::openUrl(QUrl(QString::fromStdString(url)));
+}
+
+} // namespace quillo::x11

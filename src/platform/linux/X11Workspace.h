@@ -1,0 +1,33 @@
+// The application that has the keyboard, on X11, and opening web pages.
+//
+// The application is named by its window's class (the second string of WM_CLASS, "Zenity",
+// "Gnome-terminal"), the id that the application filters of snippets hold. The window is the
+// one the window manager calls active (_NET_ACTIVE_WINDOW); without a window manager it is the
+// input focus, or with the focus following the pointer the top-level window under the pointer;
+// from there the walk goes up to the window that carries WM_CLASS (or down, through a window
+// manager's frame).
+#pragma once
+
+#include "platform/Platform.h"
+#include "platform/linux/XlibHeaders.h"
+
+#include <optional>
+#include <string>
+
+namespace quillo::x11 {
+
+// A few round trips on `display`; safe on any thread that owns the connection.
+std::optional<std::string> focusedWindowClass(Display* display);
+
+class X11Workspace final : public platform::Workspace {
+  public:
+    // `display` is a main-thread connection.
+    explicit X11Workspace(Display* display) : display_(display) {}
+    std::optional<std::string> frontmostApplicationId() const override;
+    void openUrl(const std::string& url) override;
+
+  private:
+    Display* display_;
+};
+
+} // namespace quillo::x11
