@@ -3,10 +3,10 @@
 #include "engine/TextExpansionEngine.h"
 #include "engine/TextReplacer.h"
 #include "main/KeyScript.h"
-#include "main/UserPaths.h"
 #include "model/AppSettings.h"
 #include "model/SnippetDocument.h"
 #include "model/SnippetStore.h"
+#include "platform/linux/XdgPaths.h"
 #include "platform/sim/SimDesktop.h"
 #include "unicode/UnicodeText.h"
 
@@ -165,16 +165,17 @@ Document readSnippetsDocument(const Options& options) {
     if (options.snippetsFile) {
         path = *options.snippetsFile;
     } else {
-        const auto own = userSnippetsFile();
-        if (!own) {
+        const auto folder = linuxdesktop::dataFolder();
+        if (!folder) {
             return {{}, "cannot tell where your snippets file is: HOME is not set"};
         }
+        const auto own = *folder / model::SnippetStore::fileName;
         std::error_code ignored;
-        if (!std::filesystem::exists(*own, ignored)) {
+        if (!std::filesystem::exists(own, ignored)) {
             // A first run would install the example snippets; try against those.
             return {model::encodeSnippets(model::SnippetStore::defaultSnippets()), {}};
         }
-        path = *own;
+        path = own;
     }
     std::error_code code;
     if (std::filesystem::is_directory(path, code)) {

@@ -23,7 +23,7 @@ SnippetStore::SnippetStore(platform::Files& files) : files_(files) {
     if (auto folder = files_.dataFolder()) {
         // A folder that cannot be made shows up as a failure to write the file, said then.
         files_.createFolder(*folder);
-        snippetsFile_ = *folder / "snippets.json";
+        snippetsFile_ = *folder / fileName;
     }
     load();
 }

@@ -38,6 +38,8 @@ class SnippetStore : public Observable {
     // The first-run list: "omw", "link" and the Ctrl+Alt+M hotkey.
     static std::vector<Snippet> defaultSnippets();
 
+    // The snippets file's name in the data folder.
+    static constexpr std::string_view fileName = "snippets.json";
     // None when the platform offers no place for data.
     const std::optional<std::filesystem::path>& snippetsFile() const { return snippetsFile_; }
 

@@ -1,0 +1,48 @@
+// The program's files on Linux: the data folder of the XDG base directories and POSIX reading
+// and writing.
+//
+// A write replaces the file whole and durably: the new bytes go to a file of their own in the
+// same folder, are flushed to the disk, and take the old file's name in one rename, after which
+// the folder itself is flushed. A crash, a kill or a power cut at any instant leaves either the
+// whole old file or the whole new one. Where the file system allows it the new file has no name
+// until it is complete, so an interrupted write leaves nothing behind either.
+#pragma once
+
+#include "platform/Platform.h"
+
+#include <filesystem>
+#include <optional>
+
+namespace quillo::linuxdesktop {
+
+class LinuxFiles final : public platform::Files {
+  public:
+    // $XDG_DATA_HOME/Quillo; none without a home folder.
+    LinuxFiles();
+    explicit LinuxFiles(std::filesystem::path dataFolder);
+
+    std::optional<std::filesystem::path> dataFolder() const override { return dataFolder_; }
+    // True for a file, a folder, or a link to one of them.
+    bool exists(const std::filesystem::path& path) const override;
+    // Creates every missing level with permissions 0700, as the XDG rules ask of data folders.
+    std::optional<platform::FileError> createFolder(const std::filesystem::path& path) override;
+    // Renames; fails rather than replace anything already at `to`.
+    std::optional<platform::FileError> move(const std::filesystem::path& from,
+                                            const std::filesystem::path& to) override;
+    platform::Result<platform::Bytes> read(const std::filesystem::path& path) const override;
+    // A new file is private to the user (0600); a replaced one keeps its permissions. When
+    // `path` is a symbolic link, the file it names is replaced and the link stays.
+    std::optional<platform::FileError> writeAtomically(const std::filesystem::path& path,
+                                                       const platform::Bytes& data) override;
+
+  private:
+    std::optional<std::filesystem::path> dataFolder_;
+};
+
+// The same operations for the other files of the Linux desktop (preferences, autostart entry).
+platform::Result<platform::Bytes> readFile(const std::filesystem::path& path);
+std::optional<platform::FileError> writeFileAtomically(const std::filesystem::path& path,
+                                                       const platform::Bytes& data);
+std::optional<platform::FileError> createFolders(const std::filesystem::path& path);
+
+} // namespace quillo::linuxdesktop
