@@ -1,0 +1,139 @@
+// The snippet store and the settings on the real Linux files, preferences and autostart entry,
+// all kept in a temporary folder.
+#include "platform/linux/LinuxFiles.h"
+#include "platform/linux/LinuxLoginItem.h"
+#include "platform/linux/LinuxPreferences.h"
+#include "support/PersistenceContract.h"
+
+#include <chrono>
+#include <csignal>
+#include <gtest/gtest.h>
+#include <iostream>
+#include <map>
+#include <random>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace quillo::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using linuxdesktop::LinuxFiles;
+using linuxdesktop::LinuxLoginItem;
+using linuxdesktop::LinuxPreferences;
+using persistence::decoded;
+using persistence::fileText;
+using persistence::writeText;
+
+class LinuxBackend {
+  public:
+    explicit LinuxBackend(const fs::path& root)
+        : root_(root), files_(root / "Quillo"), loginItem_(autostartFolder(), "/usr/bin/quillo") {
+        restart();
+    }
+
+    platform::Files& files() { return files_; }
+    platform::Preferences& preferences() { return *preferences_; }
+    platform::LoginItem& loginItem() { return loginItem_; }
+    void restart() {
+        preferences_ = std::make_unique<LinuxPreferences>(root_ / "config" / "Quillo");
+    }
+    void plantPreference(std::string key, std::string text) {
+        planted_[std::move(key)] = std::move(text);
+        std::string object;
+        for (const auto& [k, v] : planted_) {
+            object += (object.empty() ? "{" : ",") + ("\"" + k + "\":\"" + v + "\"");
+        }
+        writeText(root_ / "config" / "Quillo" / "preferences.json", object + "}");
+    }
+    void removeLoginItemOutside() { fs::remove(*loginItem_.entryFile()); }
+    // A file where the autostart folder should be.
+    void breakLoginItem() {
+        fs::remove_all(autostartFolder());
+        writeText(autostartFolder(), "not a folder");
+    }
+
+  private:
+    fs::path autostartFolder() const { return root_ / "config" / "autostart"; }
+
+    fs::path root_;
+    LinuxFiles files_;
+    LinuxLoginItem loginItem_;
+    std::unique_ptr<LinuxPreferences> preferences_;
+    std::map<std::string, std::string> planted_;
+};
+
+INSTANTIATE_TYPED_TEST_SUITE_P(Linux, SnippetStoreContract, LinuxBackend);
+INSTANTIATE_TYPED_TEST_SUITE_P(Linux, AppSettingsContract, LinuxBackend);
+
+std::vector<model::Snippet> manySnippets(int count, const std::string& prefix) {
+    std::vector<model::Snippet> list;
+    for (int i = 0; i < count; ++i) {
+        list.push_back(snippet(prefix + std::to_string(i), model::Snippet::TriggerMode::instant,
+                               std::string(100, prefix[0])));
+    }
+    return list;
+}
+
+TEST(SnippetStoreOnLinuxFiles, ASaveKilledAtAnyInstantLeavesOneWholeList) {
+    TemporaryFolder folder;
+    const fs::path data = folder.path() / "Quillo";
+    // Lists of different lengths: a torn file can pass for neither.
+    const auto a = manySnippets(40, "a");
+    const auto b = manySnippets(400, "b");
+    // The kills are spread over two save cycles as long as this machine takes for them, so
+    // that they fall before, during and between writes.
+    const auto started = std::chrono::steady_clock::now();
+    {
+        LinuxFiles files(data);
+        model::SnippetStore store(files);
+        for (int i = 0; i < 3; ++i) {
+            store.setSnippets(b);
+            store.save();
+            store.setSnippets(a);
+            store.save();
+        }
+    }
+    const auto cycle = std::chrono::duration_cast<std::chrono::microseconds>(
+                           std::chrono::steady_clock::now() - started) /
+                       3;
+
+    const unsigned seed = std::random_device{}();
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<long> pause(0, 2000 + 2 * cycle.count()); // microseconds
+    constexpr int rounds = 300;
+    std::map<std::string, int> found;
+    for (int round = 0; round < rounds; ++round) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            LinuxFiles files(data);
+            model::SnippetStore store(files);
+            for (;;) {
+                store.setSnippets(b);
+                store.save();
+                store.setSnippets(a);
+                store.save();
+            }
+        }
+        ::usleep(static_cast<useconds_t>(pause(random)));
+        ::kill(child, SIGKILL);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+
+        const auto list = decoded(fileText(data / "snippets.json"));
+        ASSERT_TRUE(list == a || list == b) << "round " << round << ": " << list.size();
+        ++found[list == a ? "a" : "b"];
+    }
+    int strays = 0;
+    for (const auto& entry : fs::directory_iterator(data)) {
+        strays += entry.path().filename() != "snippets.json";
+    }
+    std::cout << "[ measured ] one save cycle " << cycle.count() << " us; " << rounds
+              << " kills: the old list " << found["a"] << " times, the new " << found["b"]
+              << " times; " << strays << " temporary files left behind\n";
+}
+
+} // namespace
+} // namespace quillo::testing
