@@ -1,4 +1,5 @@
-// The program's entry: the subcommands that need no display, and (later) the desktop program.
+// The program's entry: the subcommands that need no display, and the desktop program.
+#include "main/DesktopRun.h"
 #include "main/SimulateCommand.h"
 
 #include <iostream>
@@ -13,7 +14,8 @@ namespace {
 
 constexpr const char* usage = R"(Usage: quillo [COMMAND]
 
-Quillo expands typed shortcuts into longer text in every application.
+Quillo expands typed shortcuts into longer text in every application. Without a
+command it runs on your X11 desktop until interrupted.
 
 Commands:
   simulate [OPTIONS] KEYS   try snippets on a simulated text field, without a desktop
@@ -46,8 +48,5 @@ int main(int argc, char** argv) {
         std::cerr << "quillo: unknown command " << args[0] << "\n\n" << usage;
         return 2;
     }
-    std::cout << "Quillo " << QUILLO_VERSION
-              << ": the desktop program is not built yet. Try snippets without a desktop with "
-                 "`quillo simulate`.\n";
-    return 0;
+    return quillo::cli::runDesktop(argc, argv);
 }

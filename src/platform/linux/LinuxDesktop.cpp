@@ -1,0 +1,124 @@
+#include "platform/linux/LinuxDesktop.h"
+
+#include "platform/linux/CanberraSound.h"
+#include "platform/linux/LinuxFiles.h"
+#include "platform/linux/LinuxLoginItem.h"
+#include "platform/linux/LinuxPreferences.h"
+#include "platform/linux/QtNetwork.h"
+#include "platform/linux/QtPasteboard.h"
+#include "platform/linux/QtTime.h"
+#include "platform/linux/X11Connection.h"
+#include "platform/linux/X11KeyboardLayout.h"
+#include "platform/linux/X11KeyboardTap.h"
+#include "platform/linux/X11Keymap.h"
+#include "platform/linux/X11SecureInput.h"
+#include "platform/linux/X11Trust.h"
+#include "platform/linux/X11Workspace.h"
+#include "platform/linux/XTestEventPoster.h"
+#include "platform/linux/XlibHeaders.h"
+
+#include <QCoreApplication>
+#include <iostream>
+
+namespace quillo::linuxdesktop {
+
+namespace {
+
+// Until the program has windows, an alert is a message on standard output that takes its
+// default answer.
+class ConsoleAlerts final : public platform::Alerts {
+  public:
+    std::size_t run(const platform::Alert& alert) override {
+        std::cout << alert.messageText;
+        if (!alert.informativeText.empty()) {
+            std::cout << " " << alert.informativeText;
+        }
+        std::cout << std::endl;
+        return 0;
+    }
+};
+
+} // namespace
+
+struct LinuxDesktop::Parts {
+    explicit Parts(std::unique_ptr<x11::X11Connection> opened)
+        : connection(std::move(opened)), keymap(connection->display()), secureInput(*connection),
+          keyboardTap(*connection, keymap, &secureInput),
+          eventPoster([this] { return pasteboard.string(); }), keyboardLayout(keymap),
+          workspace(connection->display()) {}
+
+    // Declared in the order they are made; each uses only those above it.
+    std::unique_ptr<x11::X11Connection> connection;
+    x11::X11Keymap keymap;
+    x11::X11SecureInput secureInput;
+    x11::X11KeyboardTap keyboardTap;
+    x11::X11Trust trust;
+    qt::QtTime time;
+    qt::QtPasteboard pasteboard;
+    x11::XTestEventPoster eventPoster;
+    x11::X11KeyboardLayout keyboardLayout;
+    x11::X11Workspace workspace;
+    CanberraSound sound{
+        CanberraSound::installedFallback(QCoreApplication::applicationDirPath().toStdString())};
+    ConsoleAlerts alerts;
+    LinuxPreferences preferences;
+    LinuxLoginItem loginItem;
+    LinuxFiles files;
+    QtNetwork network;
+};
+
+void LinuxDesktop::prepareProcess() {
+    XInitThreads();
+    x11::installErrorHandler();
+}
+
+std::unique_ptr<LinuxDesktop> LinuxDesktop::open() {
+    auto connection = x11::X11Connection::open();
+    if (!connection) {
+        return nullptr;
+    }
+    std::unique_ptr<LinuxDesktop> desktop(new LinuxDesktop());
+    desktop->parts_ = std::make_unique<Parts>(std::move(connection));
+    return desktop;
+}
+
+LinuxDesktop::LinuxDesktop() = default;
+
+LinuxDesktop::~LinuxDesktop() {
+    if (parts_) {
+        shutdown();
+    }
+}
+
+void LinuxDesktop::shutdown() {
+    parts_->eventPoster.stop();
+    parts_->pasteboard.stop();
+    // The worker's task uses the poster and the pasteboard: it ends before they go away.
+    parts_->time.finish();
+}
+
+platform::Services LinuxDesktop::services() {
+    Parts& p = *parts_;
+    return platform::Services{
+        .keyboardTap = p.keyboardTap,
+        .eventPoster = p.eventPoster,
+        .keyboardLayout = p.keyboardLayout,
+        .secureInput = p.secureInput,
+        .accessibilityTrust = p.trust,
+        .pasteboard = p.pasteboard,
+        .workspace = p.workspace,
+        .sound = p.sound,
+        .alerts = p.alerts,
+        .preferences = p.preferences,
+        .loginItem = p.loginItem,
+        .files = p.files,
+        .network = p.network,
+        .time = p.time,
+    };
+}
+
+x11::X11KeyboardTap& LinuxDesktop::keyboardTap() {
+    return parts_->keyboardTap;
+}
+
+} // namespace quillo::linuxdesktop

@@ -1,0 +1,42 @@
+// The Linux (X11) desktop: every service of the seam, owned here, for the program's start-up to
+// hand to the logic.
+//
+// Needs a QGuiApplication (the clipboard and the main loop are Qt's) and a reachable X display.
+#pragma once
+
+#include "platform/Platform.h"
+
+#include <memory>
+
+namespace quillo::x11 {
+class X11KeyboardTap;
+}
+
+namespace quillo::linuxdesktop {
+
+class LinuxDesktop {
+  public:
+    // Makes Xlib safe for the threads to come and its errors survivable. Call first thing, before
+    // Qt or anything else opens a connection.
+    static void prepareProcess();
+    // None when the X display cannot be opened; X11Trust tells why.
+    static std::unique_ptr<LinuxDesktop> open();
+    ~LinuxDesktop();
+    LinuxDesktop(const LinuxDesktop&) = delete;
+    LinuxDesktop& operator=(const LinuxDesktop&) = delete;
+
+    platform::Services services();
+    // For the hotkey grabs, which the start-up keeps in step with the snippets.
+    x11::X11KeyboardTap& keyboardTap();
+
+    // The program is quitting: background work stops at its next step, and nothing more is
+    // typed or put on the clipboard. Call before the main loop's objects go away.
+    void shutdown();
+
+  private:
+    LinuxDesktop();
+    struct Parts;
+    std::unique_ptr<Parts> parts_;
+};
+
+} // namespace quillo::linuxdesktop

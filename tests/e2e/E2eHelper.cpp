@@ -1,0 +1,129 @@
+// What the end-to-end tests need of an X client that no ready-made tool does:
+//   png                      writes a small PNG image to standard output
+//   own TEXT HTML PNG        owns the clipboard with three formats at once, the bytes of the
+//                            three files, until killed
+//   grab                     grabs the keyboard as a password prompt does, says "grabbed", then
+//                            writes what is typed (<BS> for Backspace, <C-x> for Ctrl+x)
+//   active CLASS             names a window of class CLASS the active one, as a window manager
+//                            does, and says "active"
+#include <QBuffer>
+#include <QClipboard>
+#include <QFile>
+#include <QGuiApplication>
+#include <QImage>
+#include <QMimeData>
+// clang-format off
+#include <X11/Xlib.h>
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
+#include <X11/keysym.h>
+// clang-format on
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+QByteArray readFile(const char* path) {
+    QFile file(QString::fromLocal8Bit(path));
+    file.open(QIODevice::ReadOnly);
+    return file.readAll();
+}
+
+int writePng() {
+    QImage image(8, 8, QImage::Format_ARGB32);
+    image.fill(QColor(200, 40, 90, 255));
+    image.setPixelColor(3, 3, QColor(10, 200, 30, 128));
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    std::fwrite(buffer.data().constData(), 1, static_cast<std::size_t>(buffer.data().size()),
+                stdout);
+    return 0;
+}
+
+int own(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    QGuiApplication application(argc, argv);
+    auto* data = new QMimeData;
+    data->setData("text/plain", readFile(argv[2]));
+    data->setData("text/html", readFile(argv[3]));
+    data->setData("image/png", readFile(argv[4]));
+    QGuiApplication::clipboard()->setMimeData(data, QClipboard::Clipboard);
+    return QGuiApplication::exec();
+}
+
+int grab() {
+    Display* display = XOpenDisplay(nullptr);
+    if (display == nullptr) {
+        return 1;
+    }
+    const Window root = DefaultRootWindow(display);
+    while (XGrabKeyboard(display, root, False, GrabModeAsync, GrabModeAsync, CurrentTime) !=
+           GrabSuccess) {
+        usleep(20000);
+    }
+    std::cout << "grabbed" << std::endl;
+    while (true) {
+        XEvent event;
+        XNextEvent(display, &event);
+        if (event.type != KeyPress) {
+            continue;
+        }
+        char text[8] = {};
+        KeySym keySym = NoSymbol;
+        const int length = XLookupString(&event.xkey, text, sizeof text - 1, &keySym, nullptr);
+        if (keySym == XK_BackSpace) {
+            std::cout << "<BS>";
+        } else if (event.xkey.state & ControlMask) {
+            std::cout << "<C-" << XKeysymToString(keySym) << ">";
+        } else if (length > 0) {
+            std::cout << std::string(text, static_cast<std::size_t>(length));
+        }
+        std::cout.flush();
+    }
+}
+
+int active(const char* className) {
+    Display* display = XOpenDisplay(nullptr);
+    if (display == nullptr) {
+        return 1;
+    }
+    const Window root = DefaultRootWindow(display);
+    const Window window = XCreateSimpleWindow(display, root, 0, 0, 10, 10, 0, 0, 0);
+    XClassHint hint{};
+    std::string name = "other";
+    std::string klass = className;
+    hint.res_name = name.data();
+    hint.res_class = klass.data();
+    XSetClassHint(display, window, &hint);
+    const Atom property = XInternAtom(display, "_NET_ACTIVE_WINDOW", False);
+    XChangeProperty(display, root, property, XA_WINDOW, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&window), 1);
+    XSync(display, False);
+    std::cout << "active" << std::endl;
+    pause();
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if (mode == "png") {
+        return writePng();
+    }
+    if (mode == "own" && argc == 5) {
+        return own(argc, argv);
+    }
+    if (mode == "grab") {
+        return grab();
+    }
+    if (mode == "active" && argc == 3) {
+        return active(argv[2]);
+    }
+    std::cerr << "usage: quillo_e2e_helper png | own TEXT HTML PNG | grab | active CLASS\n";
+    return 2;
+}

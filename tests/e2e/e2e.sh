@@ -1,0 +1,286 @@
+#!/usr/bin/env bash
+# Quillo end to end on a real X server: a private Xvfb, the real quillo, a zenity text entry to
+# type into, xdotool as the user's hands and xclip (or a small helper) on the clipboard.
+#
+#   e2e.sh QUILLO HELPER CASE
+#
+# Exits 77 (reported as skipped) when the X tools are missing; never passes without running.
+set -uo pipefail
+
+quillo=$1
+helper=$2
+case_name=$3
+
+for tool in Xvfb xdotool zenity xclip; do
+    if ! command -v "$tool" >/dev/null; then
+        echo "SKIPPED: $tool is not installed (scripts/setup installs it)"
+        exit 77
+    fi
+done
+
+work=$(mktemp -d /tmp/quillo-e2e.XXXXXX)
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do
+        kill "$pid" 2>/dev/null
+    done
+    wait 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL ($case_name): $*"
+    echo "--- quillo said:"
+    cat "$work/quillo.out" 2>/dev/null
+    exit 1
+}
+
+# Xvfb picks a free display number itself and writes it once it accepts connections.
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.err" &
+pids+=($!)
+for _ in $(seq 100); do
+    [ -s "$work/display" ] && break
+    sleep 0.05
+done
+[ -s "$work/display" ] || fail "Xvfb did not start: $(cat "$work/xvfb.err")"
+export DISPLAY=":$(head -n1 "$work/display")"
+unset WAYLAND_DISPLAY XDG_SESSION_TYPE
+export XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/run"
+mkdir -p "$XDG_DATA_HOME/Quillo" "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
+
+# --- Snippets -------------------------------------------------------------------------------
+
+uuid_counter=0
+uuid() {
+    uuid_counter=$((uuid_counter + 1))
+    printf '00000000-0000-4000-8000-%012d' "$uuid_counter"
+}
+# snippet SHORTCUT REPLACEMENT [MODE] [EXTRA JSON FIELDS]
+snippet() {
+    local mode=${3:-After Delimiter}
+    local extra=${4:-}
+    printf '{"id":"%s","shortcut":"%s","replacement":"%s","isEnabled":true,"triggerMode":"%s","allowedApps":[],"blockedApps":[]%s}' \
+        "$(uuid)" "$1" "$2" "$mode" "${extra:+,$extra}"
+}
+step() { # step TYPE TEXT KEYCODE MODIFIERS MILLISECONDS
+    printf '{"id":"%s","type":"%s","text":"%s","keyCode":%s,"modifiers":%s,"milliseconds":%s}' \
+        "$(uuid)" "$1" "$2" "$3" "$4" "$5"
+}
+write_snippets() {
+    local IFS=,
+    printf '[%s]' "$*" >"$XDG_DATA_HOME/Quillo/snippets.json"
+}
+
+# --- The programs ---------------------------------------------------------------------------
+
+start_quillo() {
+    "$quillo" >"$work/quillo.out" 2>&1 &
+    pids+=($!)
+    for _ in $(seq 200); do
+        grep -q "Quillo is running" "$work/quillo.out" && return
+        kill -0 "${pids[-1]}" 2>/dev/null || fail "quillo ended before it was running"
+        sleep 0.05
+    done
+    fail "quillo did not say it is running"
+}
+
+start_entry() {
+    zenity --entry --title=quillo-e2e --text=type >"$work/entry.out" 2>/dev/null &
+    entry_pid=$!
+    pids+=($entry_pid)
+    entry_window=$(timeout 20 xdotool search --sync --name '^quillo-e2e$' | head -n1)
+    [ -n "$entry_window" ] || fail "the zenity window did not appear"
+    if [ "${1:-focus}" = focus ]; then
+        xdotool windowfocus --sync "$entry_window"
+    fi
+    # GTK takes a moment after mapping before its entry takes keys.
+    sleep 0.5
+}
+
+# Closes the entry with Return and prints what it held.
+entry_text() {
+    xdotool key --window "$entry_window" Return 2>/dev/null || xdotool key Return
+    for _ in $(seq 100); do
+        kill -0 "$entry_pid" 2>/dev/null || break
+        sleep 0.05
+    done
+    cat "$work/entry.out"
+}
+
+expect_entry() {
+    local got
+    got=$(entry_text)
+    [ "$got" = "$1" ] || fail "the entry holds '$got', expected '$1'"
+}
+
+# Waits until quillo's expansion is over (its pauses take a few hundred milliseconds).
+settle() { sleep "${1:-1}"; }
+
+type_keys() { xdotool type --delay 30 "$1"; }
+
+# --- The cases ------------------------------------------------------------------------------
+
+case "$case_name" in
+omw)
+    write_snippets "$(snippet omw 'On my way')"
+    start_quillo
+    start_entry
+    type_keys 'omw '
+    settle
+    expect_entry "On my way"
+    ;;
+
+link_with_clipboard_and_cursor)
+    write_snippets "$(snippet link "<a href='{clipboard}'>{cursor}</a>")"
+    printf 'https://example.com' | xclip -selection clipboard -i
+    start_quillo
+    start_entry
+    type_keys 'link '
+    settle
+    type_keys 'Quillo'
+    after=$(xclip -selection clipboard -o)
+    expect_entry "<a href='https://example.com'>Quillo</a>"
+    [ "$after" = "https://example.com" ] || fail "the clipboard holds '$after' afterwards"
+    ;;
+
+hotkey_is_withheld)
+    # Shift+Q would type a Q if its key-down reached the entry.
+    write_snippets "$(snippet '' 'On my way!' Hotkey '"hotkeyKeyCode":12,"hotkeyModifiers":131072')" \
+        "$(snippet '' 'Bye!' Hotkey '"hotkeyKeyCode":46,"hotkeyModifiers":786432')"
+    start_quillo
+    start_entry
+    type_keys 'a'
+    xdotool key shift+q
+    settle
+    type_keys 'b'
+    xdotool key ctrl+alt+m
+    settle
+    expect_entry "aOn my way!bBye!"
+    ;;
+
+hotkey_while_its_modifiers_are_held)
+    write_snippets "$(snippet '' 'On my way!' Hotkey '"hotkeyKeyCode":46,"hotkeyModifiers":786432')" \
+        "$(snippet omW 'Shifted' Instant)"
+    start_quillo
+    start_entry
+    type_keys 'a'
+    # The user keeps Ctrl and Alt down until the expansion is over: a leaked Ctrl or Alt would
+    # turn the paste into another command.
+    xdotool keydown ctrl keydown alt key m
+    settle
+    xdotool keyup alt keyup ctrl
+    # Shift still down while the Backspaces and the paste go out.
+    type_keys 'om'
+    xdotool keydown shift key w
+    settle
+    xdotool keyup shift
+    expect_entry "aOn my way!Shifted"
+    ;;
+
+macro)
+    steps="$(step 'Type Text' 'abc' 0 0 200),$(step 'Press Key' '' 0 262144 200)"
+    steps+=",$(step 'Type Text' 'Grüße ✓ 😀' 0 0 200),$(step 'Wait' '' 0 0 100)"
+    steps+=",$(step 'Press Key' '' 123 0 200),$(step 'Type Text' 'X' 0 0 200)"
+    write_snippets "$(snippet mac '' 'After Delimiter' "\"macroSteps\":[$steps]")"
+    printf 'kept' | xclip -selection clipboard -i
+    start_quillo
+    start_entry
+    type_keys 'mac '
+    settle 2
+    after=$(xclip -selection clipboard -o)
+    # Ctrl+A selected "abc", which the typed text replaced; Left went back over the emoji.
+    expect_entry "Grüße ✓ X😀"
+    [ "$after" = "kept" ] || fail "the clipboard holds '$after' afterwards"
+    ;;
+
+application_filter)
+    write_snippets "$(snippet omw 'On my way' 'After Delimiter' '"blockedApps":["Zenity"]')" \
+        "$(snippet brb 'Be right back' 'After Delimiter' '"allowedApps":["Zenity"]')" \
+        "$(snippet ttyl 'Talk later' 'After Delimiter' '"allowedApps":["XTerm"]')"
+    start_quillo
+    start_entry
+    # One word at a time: keys typed while an expansion runs reach the entry between its
+    # Backspaces.
+    for word in 'omw ' 'brb ' 'ttyl '; do
+        type_keys "$word"
+        settle
+    done
+    expect_entry "omw Be right backttyl "
+    ;;
+
+application_filter_active_window)
+    # A window manager names the active window on the root window; that name wins over the
+    # input focus.
+    write_snippets "$(snippet omw 'On my way' 'After Delimiter' '"blockedApps":["Zenity"]')" \
+        "$(snippet brb 'Be right back' 'After Delimiter' '"allowedApps":["Zenity"]')"
+    start_quillo
+    start_entry
+    "$helper" active Other >"$work/active" &
+    pids+=($!)
+    for _ in $(seq 100); do
+        [ -s "$work/active" ] && break
+        sleep 0.05
+    done
+    for word in 'omw ' 'brb '; do
+        type_keys "$word"
+        settle
+    done
+    expect_entry "On my waybrb "
+    ;;
+
+clipboard_formats_come_back)
+    write_snippets "$(snippet omw 'On my way')"
+    printf 'plain text é' >"$work/text"
+    printf '<b>bold</b> text' >"$work/html"
+    "$helper" png >"$work/png"
+    "$helper" own "$work/text" "$work/html" "$work/png" &
+    pids+=($!)
+    for _ in $(seq 100); do
+        xclip -selection clipboard -t TARGETS -o 2>/dev/null | grep -q image/png && break
+        sleep 0.05
+    done
+    start_quillo
+    start_entry
+    type_keys 'omw '
+    settle
+    expect_entry "On my way"
+    xclip -selection clipboard -t text/plain -o >"$work/text.after"
+    xclip -selection clipboard -t text/html -o >"$work/html.after"
+    xclip -selection clipboard -t image/png -o >"$work/png.after"
+    cmp -s "$work/text" "$work/text.after" || fail "the text came back as '$(cat "$work/text.after")'"
+    cmp -s "$work/html" "$work/html.after" || fail "the HTML came back as '$(cat "$work/html.after")'"
+    cmp -s "$work/png" "$work/png.after" || fail "the PNG image did not come back byte for byte"
+    ;;
+
+secure_input)
+    write_snippets "$(snippet omw 'On my way')"
+    start_quillo
+    start_entry
+    # Another client grabs the keyboard, as a password prompt does: nothing may expand, and
+    # the keys go to the grabbing client, not to the entry.
+    "$helper" grab >"$work/grabbed" &
+    grabber=$!
+    pids+=($grabber)
+    for _ in $(seq 100); do
+        [ -s "$work/grabbed" ] && break
+        sleep 0.05
+    done
+    type_keys 'omw '
+    settle
+    kill "$grabber"
+    wait "$grabber" 2>/dev/null
+    got=$(tail -n +2 "$work/grabbed")
+    [ "$got" = "omw " ] || fail "the grabbing client got '$got', so something was sent to it"
+    type_keys 'x'
+    settle 0.3
+    expect_entry "x"
+    ;;
+
+*)
+    echo "unknown case $case_name"
+    exit 2
+    ;;
+esac
+echo "PASS ($case_name)"
