@@ -228,6 +228,27 @@ std::string nfc(std::string_view text) {
     return U_SUCCESS(status) ? toStdString(composed) : toStdString(source);
 }
 
+bool isNfc(std::string_view text) {
+    if (isAscii(text)) {
+        return true;
+    }
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t start = i;
+        if (decodeNext(text, i) == replacementCharacter &&
+            text.substr(start, i - start) != "\xEF\xBF\xBD") {
+            return false;
+        }
+    }
+    UErrorCode status = U_ZERO_ERROR;
+    const icu::Normalizer2* composer = icu::Normalizer2::getNFCInstance(status);
+    if (U_FAILURE(status)) {
+        return false;
+    }
+    const bool normalised = composer->isNormalizedUTF8(
+        icu::StringPiece(text.data(), static_cast<std::int32_t>(text.size())), status);
+    return U_SUCCESS(status) && normalised;
+}
+
 bool endsWithCanonically(std::string_view text, std::string_view suffix) {
     if (suffix.empty()) {
         return true;

@@ -18,6 +18,10 @@ std::size_t graphemeCount(std::string_view text);
 // The canonical composition (NFC) of `text`. Invalid UTF-8 is replaced by U+FFFD first.
 std::string nfc(std::string_view text);
 
+// Whether `text` is already its own canonical composition, so that a caller may skip nfc().
+// Invalid UTF-8 is not (nfc() would replace it).
+bool isNfc(std::string_view text);
+
 // Whether `text` ends with `suffix` when both are compared character by character under
 // canonical equivalence: the last graphemeCount(suffix) characters of `text`, normalised, equal
 // the normalised suffix. The empty suffix ends every text.

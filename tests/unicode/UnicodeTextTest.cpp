@@ -52,6 +52,35 @@ TEST(UnicodeText, boundariesAreByteOffsets) {
     EXPECT_EQ(graphemeBoundaries("x\r\ny"), (std::vector<std::size_t>{0, 1, 3, 4}));
 }
 
+struct NfcCase {
+    const char* name;
+    std::string text;
+};
+
+class IsNfc : public testing::TestWithParam<NfcCase> {};
+
+// The shortcut lookup skips normalising text that is already normalised, so isNfc must say yes
+// exactly when nfc would hand the text back unchanged.
+TEST_P(IsNfc, agreesWithNfc) {
+    const std::string& text = GetParam().text;
+    EXPECT_EQ(isNfc(text), nfc(text) == text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    UnicodeText, IsNfc,
+    testing::Values(NfcCase{"empty", ""}, NfcCase{"ascii", "omw"},
+                    NfcCase{"precomposed", "caf" + eAcutePrecomposed},
+                    NfcCase{"decomposed", "caf" + eAcuteDecomposed},
+                    NfcCase{"lonelyCombiningMark", "\xCC\x81x"},
+                    NfcCase{"marksOutOfCanonicalOrder", "a\xCC\x81\xCC\xA3"},
+                    NfcCase{"hangulJamo", hanJamo}, NfcCase{"angstromSign", "\xE2\x84\xAB"},
+                    NfcCase{"greekQuestionMark", "\xCD\xBE"}, NfcCase{"emoji", family},
+                    NfcCase{"replacementCharacter", "\xEF\xBF\xBD"},
+                    NfcCase{"invalidUtf8", "a\xFF"
+                                           "b"},
+                    NfcCase{"truncatedSequence", "\xC3"}),
+    [](const testing::TestParamInfo<NfcCase>& param) { return param.param.name; });
+
 TEST(UnicodeText, nfcComposesDecomposedLetters) {
     EXPECT_EQ(nfc(eAcuteDecomposed), eAcutePrecomposed);
     EXPECT_EQ(nfc(eAcutePrecomposed), eAcutePrecomposed);
