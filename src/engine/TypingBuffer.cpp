@@ -31,6 +31,14 @@ void wipe(std::string& text) {
     text.clear();
 }
 
+bool isAscii(char c) {
+    return static_cast<unsigned char>(c) < 0x80;
+}
+
+bool isAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return isAscii(c); });
+}
+
 std::string reservedString(std::size_t capacity) {
     std::string text;
     text.reserve(capacity);
@@ -61,6 +69,24 @@ void TypingBuffer::append(std::string_view text) {
         wipe(copy);
         return;
     }
+    if (isAscii(text) && (buffer_.empty() || isAscii(buffer_.back()))) {
+        // The common case, typing in plain ASCII: after an ASCII character every ASCII byte
+        // starts a character of its own, except a line feed after a carriage return.
+        for (const char c : text) {
+            reserveWithoutLeaving(buffer_.size() + 1);
+            const bool joins = c == '\n' && !buffer_.empty() && buffer_.back() == '\r';
+            buffer_.push_back(c);
+            if (joins) {
+                boundaries_.back() = origin_ + buffer_.size();
+            } else {
+                boundaries_.push_back(origin_ + buffer_.size());
+            }
+            if (length() > maxLength) {
+                dropOldest(length() - maxLength);
+            }
+        }
+        return;
+    }
     const std::vector<std::size_t> characters = unicode::graphemeBoundaries(text);
     for (std::size_t i = 1; i < characters.size(); ++i) {
         appendCharacter(text.substr(characters[i - 1], characters[i] - characters[i - 1]));
@@ -75,28 +101,26 @@ void TypingBuffer::appendCharacter(std::string_view character) {
     // second half of a flag): the rules of UAX #29 look one character to the right, so every
     // earlier boundary stands and segmentation resumes where the last character begins.
     const std::size_t resumeCharacter = length() == 0 ? 0 : length() - 1;
-    const std::size_t resumeAt = boundaries_[resumeCharacter];
+    const std::size_t resumeAt = characterStart(resumeCharacter);
     reserveWithoutLeaving(buffer_.size() + character.size());
     buffer_.append(character);
     const std::vector<std::size_t> tail =
         unicode::graphemeBoundaries(std::string_view(buffer_).substr(resumeAt));
     boundaries_.resize(resumeCharacter);
     for (const std::size_t offset : tail) {
-        boundaries_.push_back(resumeAt + offset);
+        boundaries_.push_back(origin_ + resumeAt + offset);
     }
 }
 
 void TypingBuffer::dropOldest(std::size_t count) {
-    const std::size_t cut = boundaries_[count];
+    const std::size_t cut = characterStart(count);
     const std::size_t kept = buffer_.size() - cut;
     std::memmove(buffer_.data(), buffer_.data() + cut, kept);
     overwrite(buffer_.data() + kept, cut);
     buffer_.resize(kept);
     boundaries_.erase(boundaries_.begin(),
                       boundaries_.begin() + static_cast<std::ptrdiff_t>(count));
-    for (std::size_t& boundary : boundaries_) {
-        boundary -= cut;
-    }
+    origin_ += cut;
 }
 
 void TypingBuffer::reserveWithoutLeaving(std::size_t size) {
@@ -118,13 +142,14 @@ void TypingBuffer::clear() {
         buffer_.swap(fresh);
     }
     boundaries_.assign(1, 0);
+    origin_ = 0;
 }
 
 void TypingBuffer::removeLast() {
     if (length() == 0) {
         return;
     }
-    const std::size_t start = boundaries_[length() - 1];
+    const std::size_t start = characterStart(length() - 1);
     overwrite(buffer_.data() + start, buffer_.size() - start);
     buffer_.resize(start);
     boundaries_.pop_back();

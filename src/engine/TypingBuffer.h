@@ -26,6 +26,10 @@ class TypingBuffer {
     const std::string& buffer() const { return buffer_; }
     // In characters; never more than maxLength after an append.
     std::size_t length() const { return boundaries_.size() - 1; }
+    // The byte offset in buffer() where character `index` (0 is the oldest) begins;
+    // characterStart(length()) is the size of buffer(). The suffix tests cut the text here
+    // instead of segmenting it again at every key.
+    std::size_t characterStart(std::size_t index) const { return boundaries_[index] - origin_; }
 
     // Adds the text character by character, dropping the oldest characters after each one so
     // that at most maxLength remain.
@@ -43,9 +47,12 @@ class TypingBuffer {
     // that leaves the buffer is overwritten, and the storage is never handed back to the
     // allocator (or moved by a reallocation) still holding keystrokes.
     std::string buffer_;
-    // Byte offsets of the character boundaries of buffer_, from 0 to its size, so that each
-    // keystroke segments only the last character and the new one, not the whole text.
+    // The character boundaries of buffer_, from its start to its end, so that each keystroke
+    // segments only the last character and the new one, not the whole text. They count bytes
+    // from the start of all the typing since the last clear, and origin_ is where buffer_
+    // begins in that count: dropping the oldest characters then moves no boundary.
     std::vector<std::size_t> boundaries_;
+    std::size_t origin_ = 0;
 };
 
 } // namespace quillo::engine

@@ -170,6 +170,27 @@ TEST(TypingBuffer, aLongRunOfMixedTypingNeverExceedsTheLimit) {
     EXPECT_EQ(typed.length(), TypingBuffer::maxLength);
 }
 
+TEST(TypingBuffer, characterStartsAreWhereAFreshSegmentationPutsThem) {
+    // The shortcut tests cut the text at these offsets instead of segmenting it again, so they
+    // must stay right through trimming, joining marks and flags, and Backspace.
+    const std::string keys[] = {
+        "a",  "\xC3\xA9", combiningAcute, "\xF0\x9F\x87\xAB", "\r", "\n", man, zeroWidthJoiner,
+        "bc", " ",        "\xE1\x84\x92", "\xE1\x85\xA1"};
+    TypingBuffer typed;
+    for (std::size_t i = 0; i < 3000; ++i) {
+        if (i % 17 == 5) {
+            typed.removeLast();
+        } else {
+            typed.append(keys[(i * 7 + i / 11) % std::size(keys)]);
+        }
+        const auto boundaries = unicode::graphemeBoundaries(typed.buffer());
+        ASSERT_EQ(boundaries.size(), typed.length() + 1) << "after key " << i;
+        for (std::size_t c = 0; c <= typed.length(); ++c) {
+            ASSERT_EQ(typed.characterStart(c), boundaries[c]) << "after key " << i;
+        }
+    }
+}
+
 TEST(TypingBuffer, appendingItsOwnTextIsSafe) {
     TypingBuffer typed;
     typed.append(letters(80));
