@@ -1,8 +1,10 @@
-// The enabled snippets arranged for the key path: shortcuts by their canonical form and length
-// in characters, hotkeys by their combination. Built when the snippet list changes, so that a
-// key-down costs the same with a hundred snippets as with a hundred thousand.
+// The enabled snippets arranged for the key path: shortcuts by their canonical form, hotkeys by
+// their combination. Built when the snippet list changes, so that a key-down costs the same with
+// a hundred snippets as with a hundred thousand: a typed text is looked up once for each
+// distinct shortcut length, and never compared with the list.
 #pragma once
 
+#include "engine/TypingBuffer.h"
 #include "model/Snippet.h"
 #include "platform/Platform.h"
 
@@ -17,21 +19,23 @@
 
 namespace quillo::engine {
 
-// The end of a typed text, cut into characters (grapheme clusters) from the back.
+// The typed text without its last `dropLast` characters (the delimiter just typed), read from
+// the end, character by character, with the typing buffer's own character boundaries.
 class TextTail {
   public:
-    // `text` minus its last `dropLast` characters; only the last `maxCharacters` of what remains
-    // are cut.
-    TextTail(std::string_view text, std::size_t dropLast, std::size_t maxCharacters);
-    // How many characters could be cut (at most maxCharacters).
-    std::size_t length() const { return starts_.size(); }
+    TextTail(const TypingBuffer& typed, std::size_t dropLast);
+    // In characters.
+    std::size_t length() const { return length_; }
     // The last k characters (k <= length()).
-    std::string_view last(std::size_t k) const;
+    std::string_view last(std::size_t k) const {
+        const std::size_t start = typed_.characterStart(length_ - k);
+        return std::string_view(typed_.buffer()).substr(start, end_ - start);
+    }
 
   private:
-    std::string_view text_;
-    // Byte offsets where the last, second-to-last, ... character start.
-    std::vector<std::size_t> starts_;
+    const TypingBuffer& typed_;
+    std::size_t length_ = 0;
+    std::size_t end_ = 0;
 };
 
 class ShortcutIndex {
@@ -50,29 +54,38 @@ class ShortcutIndex {
 
     // The first enabled snippet of `mode` (after-delimiter or instant), in store order, whose
     // shortcut the tail ends with; then, as the snippet to expand, the first enabled snippet of
-    // any mode with that shortcut. Empty shortcuts never match by typing.
+    // any mode with that shortcut. Empty shortcuts never match by typing, and neither do those
+    // longer than the typing buffer.
     std::optional<Match> match(model::Snippet::TriggerMode mode, const TextTail& tail) const;
 
     // The enabled hotkey snippets with exactly this key and these modifiers, in store order.
     std::span<const SnippetIndex> hotkeys(platform::KeyCode keyCode,
                                           platform::EventFlags modifiers) const;
 
-    // The longest shortcut of any typing mode, in characters.
-    std::size_t longestShortcut() const { return longest_; }
-
   private:
-    struct StringHash {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view text) const noexcept {
-            return std::hash<std::string_view>{}(text);
-        }
-    };
-    using ShortcutMap = std::unordered_map<std::string, SnippetIndex, StringHash, std::equal_to<>>;
+    static constexpr SnippetIndex none = UINT32_MAX;
 
-    struct ModeIndex {
-        ShortcutMap first;                // canonical shortcut -> first snippet of the mode
-        std::vector<std::size_t> lengths; // the distinct shortcut lengths, ascending
+    // One canonical shortcut and the snippets the rules pick for it.
+    struct Entry {
+        std::uint32_t textOffset; // in text_
+        std::uint32_t textSize;
+        SnippetIndex firstAfterDelimiter = none;
+        SnippetIndex firstInstant = none;
+        SnippetIndex firstOfAnyMode = none;
     };
+
+    // Open addressing over the entries. A slot holds the entry's number plus one in its low half
+    // (zero: empty) and the upper bits of the key's hash in its high half, so that a text that
+    // is no shortcut, by far the most common lookup, is turned away by the slot alone.
+    std::uint32_t find(std::string_view canonical, std::uint64_t hash) const;
+    Entry& findOrAdd(std::string_view canonical, std::uint64_t hash);
+
+    std::vector<std::uint64_t> slots_;
+    std::vector<Entry> entries_;
+    std::string text_; // every canonical shortcut, back to back
+    // The distinct lengths in characters of each mode's shortcuts, ascending.
+    std::vector<std::uint32_t> afterDelimiterLengths_;
+    std::vector<std::uint32_t> instantLengths_;
 
     struct Hotkey {
         platform::KeyCode keyCode;
@@ -84,12 +97,7 @@ class ShortcutIndex {
             return std::hash<std::uint64_t>{}(hotkey.modifiers * 65599u + hotkey.keyCode);
         }
     };
-
-    ModeIndex afterDelimiter_;
-    ModeIndex instant_;
-    ShortcutMap firstOfAnyMode_;
     std::unordered_map<Hotkey, std::vector<SnippetIndex>, HotkeyHash> hotkeys_;
-    std::size_t longest_ = 0;
 };
 
 } // namespace quillo::engine

@@ -44,6 +44,17 @@ bool isResetKey(platform::KeyCode keyCode) {
            keyCode == key::upArrow;
 }
 
+// Almost every key types one ASCII character, which needs no conversion library.
+std::string typedText(std::u16string_view units) {
+    if (std::all_of(units.begin(), units.end(), [](char16_t unit) { return unit < 0x80; })) {
+        std::string text(units.size(), '\0');
+        std::transform(units.begin(), units.end(), text.begin(),
+                       [](char16_t unit) { return static_cast<char>(unit); });
+        return text;
+    }
+    return unicode::toUtf8(units);
+}
+
 constexpr std::string_view selectionMarker = "{selection}";
 constexpr std::string_view popSound = "Pop";
 
@@ -102,7 +113,7 @@ bool TextExpansionEngine::handleKeyEvent(const KeyEvent& event) {
     if (event.textLength == 0) {
         return false;
     }
-    std::string text = unicode::toUtf8(event.textView());
+    std::string text = typedText(event.textView());
     if (text.empty()) {
         return false;
     }
@@ -128,7 +139,7 @@ bool TextExpansionEngine::matchHotkey(const KeyEvent& event) {
 
 bool TextExpansionEngine::matchTyped(Mode mode, std::size_t dropLast,
                                      const std::optional<std::string>& delimiter) {
-    const TextTail tail(typingBuffer_.buffer(), dropLast, index_.longestShortcut());
+    const TextTail tail(typingBuffer_, dropLast);
     const auto match = index_.match(mode, tail);
     if (!match) {
         return false;

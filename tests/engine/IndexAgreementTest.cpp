@@ -269,9 +269,11 @@ std::string describe(const KeyEvent& event) {
 
 // Pieces of shortcuts and of typing: plain letters, delimiters, an accent that combines with the
 // letter before it, the same accented letter precomposed, an emoji (two UTF-16 units), a Greek
-// question mark (canonically a semicolon), and the carriage return that Return types.
-const std::vector<std::string> pieces = {"a",  "b",      "e",      "e",          " ",      ".", ";",
-                                         "\n", "\u0301", "\u00e9", "\U0001F44D", "\u037e", "\r"};
+// question mark (canonically a semicolon), the carriage return that Return types, and half a
+// flag (two regional indicators make one character).
+const std::vector<std::string> pieces = {"a",          "b",      "e",  "e",         " ",
+                                         ".",          ";",      "\n", "\u0301",    "\u00e9",
+                                         "\U0001F44D", "\u037e", "\r", "\U0001F1EB"};
 
 const std::vector<std::optional<std::string>> applications = {std::nullopt, "", "org.example.one",
                                                               "org.example.two"};
