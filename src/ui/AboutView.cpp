@@ -1,0 +1,57 @@
+#include "ui/AboutView.h"
+
+#include "ui/Symbols.h"
+#include "ui/Typography.h"
+
+#include <QLabel>
+#include <QVBoxLayout>
+
+#ifndef QUILLO_VERSION
+#define QUILLO_VERSION ""
+#endif
+
+namespace quillo::ui {
+
+AboutView::AboutView(QWidget* parent) : AboutView(buildVersion(), parent) {}
+
+AboutView::AboutView(const QString& version, QWidget* parent) : QWidget(parent) {
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(24, 24, 24, 24);
+    column->setSpacing(12);
+    column->addStretch(1);
+
+    // The artwork carries its own rounded corners, so the 80-point square needs no clipping.
+    auto* icon = new QLabel(this);
+    icon->setObjectName(QStringLiteral("AppIconColor"));
+    icon->setPixmap(
+        assetIcon(QStringLiteral("AppIconColor")).pixmap(QSize(80, 80), devicePixelRatioF()));
+    icon->setFixedSize(80, 80);
+    column->addWidget(icon, 0, Qt::AlignHCenter);
+
+    auto* name = new QLabel(QStringLiteral("Quillo Snippets"), this);
+    name->setFont(typography::title());
+    column->addWidget(name, 0, Qt::AlignHCenter);
+
+    auto* versionLabel = new QLabel(versionText(version), this);
+    versionLabel->setObjectName(QStringLiteral("version"));
+    versionLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    typography::makeSecondary(versionLabel);
+    column->addWidget(versionLabel, 0, Qt::AlignHCenter);
+
+    auto* summary = new QLabel(QStringLiteral("Global text expansion for macOS"), this);
+    summary->setFont(typography::caption());
+    typography::makeTertiary(summary);
+    column->addWidget(summary, 0, Qt::AlignHCenter);
+
+    column->addStretch(1);
+}
+
+QString AboutView::versionText(const QString& version) {
+    return QStringLiteral("Version ") + (version.isEmpty() ? QStringLiteral("1.0") : version);
+}
+
+QString AboutView::buildVersion() {
+    return QStringLiteral(QUILLO_VERSION);
+}
+
+} // namespace quillo::ui

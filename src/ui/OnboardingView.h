@@ -1,0 +1,58 @@
+// The window "Welcome to Quillo": why Quillo needs to watch the keyboard, the way to allow it,
+// and, once it is allowed, "Get Started", which records that onboarding is done, closes the
+// window and starts the expansion engine.
+//
+// On Linux no system dialog grants the permission; what stands in the way is the session itself
+// (no X display, a Wayland session). The grant button asks the desktop anyway, so that a backend
+// with a real prompt shows it, and then says in the window what is missing.
+#pragma once
+
+#include "app/PermissionsManager.h"
+#include "model/AppSettings.h"
+#include "model/Observable.h"
+
+#include <QWidget>
+#include <functional>
+
+class QLabel;
+class QPushButton;
+
+namespace quillo::ui {
+
+class OnboardingView : public QWidget {
+    Q_OBJECT
+  public:
+    static constexpr const char* windowTitleText = "Welcome to Quillo";
+
+    // `startEngine` is the application's own start of the engine, with its prompt flag.
+    OnboardingView(app::PermissionsManager& permissions, model::AppSettings& settings,
+                   std::function<void(bool prompt)> startEngine,
+                   std::function<std::string()> untrustedReason, QWidget* parent = nullptr);
+
+    QWidget* grantedGroup() const { return granted_; }
+    QWidget* notGrantedGroup() const { return notGranted_; }
+    QPushButton* getStartedButton() const { return getStarted_; }
+    QPushButton* grantButton() const { return grant_; }
+    // Says what keeps Quillo from the keyboard, under the grant button.
+    QLabel* reasonLabel() const { return reason_; }
+
+    // Shows, under the grant button, why access is missing.
+    void explainMissingAccess();
+
+  private:
+    void refresh();
+    void getStarted();
+
+    app::PermissionsManager& permissions_;
+    model::AppSettings& settings_;
+    std::function<void(bool)> startEngine_;
+    std::function<std::string()> untrustedReason_;
+    QWidget* granted_;
+    QWidget* notGranted_;
+    QPushButton* getStarted_;
+    QPushButton* grant_;
+    QLabel* reason_;
+    model::Observable::Subscription subscription_;
+};
+
+} // namespace quillo::ui

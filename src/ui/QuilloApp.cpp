@@ -1,0 +1,116 @@
+#include "ui/QuilloApp.h"
+
+#include "ui/MenuBarView.h"
+#include "ui/OnboardingView.h"
+#include "ui/SettingsView.h"
+#include "ui/TrayIcon.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QScreen>
+#include <QSystemTrayIcon>
+#include <QWidget>
+#include <algorithm>
+
+#ifndef QUILLO_MORE_APPS_URL
+#define QUILLO_MORE_APPS_URL ""
+#endif
+
+namespace quillo::ui {
+
+QuilloApp::QuilloApp(app::AppDelegate& delegate, Options options, QObject* parent)
+    : QObject(parent), delegate_(delegate), options_(std::move(options)) {
+    if (options_.moreAppsUrl.isEmpty()) {
+        options_.moreAppsUrl = QStringLiteral(QUILLO_MORE_APPS_URL);
+    }
+    const platform::Services& services = delegate_.services();
+    updateChecker_ = std::make_unique<app::UpdateChecker>(services.network, services.time,
+                                                          services.alerts, services.workspace);
+    MenuBarView::Actions actions;
+    actions.explainAccess = [this] { explainAccess(); };
+    actions.openSettings = [this] { openSettings(); };
+    actions.checkForUpdates = [this] { updateChecker_->checkForUpdates(); };
+    actions.openMoreApps = [this] {
+        delegate_.services().workspace.openUrl(options_.moreAppsUrl.toStdString());
+    };
+    actions.quit = options_.quit;
+    menuBar_ = std::make_unique<MenuBarView>(delegate_.snippetStore(), delegate_.settings(),
+                                             delegate_.permissionsManager(), std::move(actions));
+
+    onboarding_ = std::make_unique<OnboardingView>(
+        delegate_.permissionsManager(), delegate_.settings(),
+        [this](bool prompt) { delegate_.startEngine(prompt); },
+        [this] { return delegate_.services().accessibilityTrust.untrustedReason(); });
+    // Ctrl+, and Ctrl+Q work in every Quillo window, as they do in the menu.
+    onboarding_->addAction(menuBar_->settingsAction());
+    onboarding_->addAction(menuBar_->quitAction());
+
+    delegate_.setCloseOnboardingWindow([this] { closeOnboardingWindow(); });
+}
+
+QuilloApp::~QuilloApp() {
+    delegate_.setCloseOnboardingWindow({});
+}
+
+void QuilloApp::launch() {
+    if (options_.trayAvailable) {
+        trayIcon_ = std::make_unique<TrayIcon>(delegate_.settings(), menuBar_->menu());
+        trayIcon_->show();
+    }
+    // Shown only when it will stay open: a window that opens and closes at once would flash.
+    if (!delegate_.settings().hasCompletedOnboarding()) {
+        onboarding_->show();
+    }
+    delegate_.applicationDidFinishLaunching();
+    if (!options_.trayAvailable) {
+        openSettings();
+    }
+}
+
+SettingsView& QuilloApp::ensureSettingsWindow() {
+    if (!settings_) {
+        settings_ = std::make_unique<SettingsView>(delegate_.snippetStore(), delegate_.settings(),
+                                                   delegate_.permissionsManager());
+        settings_->addAction(menuBar_->settingsAction());
+        settings_->addAction(menuBar_->quitAction());
+    }
+    return *settings_;
+}
+
+void QuilloApp::openSettings() {
+    ensureSettingsWindow().present();
+}
+
+void QuilloApp::popUpMenu() {
+    QMenu* menu = menuBar_->menu();
+    QRect anchor = trayIcon_ ? trayIcon_->systemTrayIcon()->geometry() : QRect();
+    if (!anchor.isValid()) {
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        anchor = QRect(screen.right() - 40, screen.top(), 24, 0);
+    }
+    const QSize size = menu->sizeHint();
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    const int x = std::clamp(anchor.left(), screen.left(), screen.right() - size.width());
+    menu->popup(QPoint(x, anchor.bottom() + 1));
+}
+
+void QuilloApp::explainAccess() {
+    onboarding_->explainMissingAccess();
+    onboarding_->show();
+    onboarding_->raise();
+    onboarding_->activateWindow();
+}
+
+// The first top-level window titled "Welcome to Quillo", as the user sees it.
+void QuilloApp::closeOnboardingWindow() {
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->windowTitle() == QLatin1String(OnboardingView::windowTitleText)) {
+            window->close();
+            return;
+        }
+    }
+}
+
+} // namespace quillo::ui

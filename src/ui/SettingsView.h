@@ -1,0 +1,40 @@
+// The settings window: the tabs "Snippets", "General", "Help" and "About", in this order, the
+// first one shown whenever the window opens. The window cannot be made smaller than 600 × 400.
+#pragma once
+
+#include "app/PermissionsManager.h"
+#include "model/AppSettings.h"
+#include "model/SnippetStore.h"
+
+#include <QWidget>
+
+class QTabWidget;
+
+namespace quillo::ui {
+
+class GeneralSettingsView;
+
+class SettingsView : public QWidget {
+    Q_OBJECT
+  public:
+    enum class Tab { snippets = 0, general = 1, help = 2, about = 3 };
+
+    SettingsView(model::SnippetStore& snippetStore, model::AppSettings& settings,
+                 app::PermissionsManager& permissions, QWidget* parent = nullptr);
+
+    QTabWidget* tabs() const { return tabs_; }
+    GeneralSettingsView* generalSettings() const { return general_; }
+
+    void showTab(Tab tab);
+    // Brings the window to the front on its first tab, or where it is when already open.
+    void present();
+
+    // The tab that a name of the command line ("snippets", "general", "help", "about") means.
+    static std::optional<Tab> tabNamed(const QString& name);
+
+  private:
+    QTabWidget* tabs_;
+    GeneralSettingsView* general_;
+};
+
+} // namespace quillo::ui
