@@ -104,13 +104,14 @@ void XTestEventPoster::post(const KeyEvent& event) {
         XSync(display_, False);
         return;
     }
+    // The events go out at once but without waiting for the server: it keeps them in order,
+    // and each key-down's look at the held modifiers waits for the events before it anyway.
     if (event.type == KeyEventType::keyDown) {
         keyDown(event);
-        XFlush(display_);
     } else if (event.type == KeyEventType::keyUp) {
         keyUp();
-        XSync(display_, False);
     }
+    XFlush(display_);
 }
 
 void XTestEventPoster::fake(XKeyCode keyCode, bool press) {
