@@ -72,7 +72,8 @@ void QuilloApp::launch() {
 SettingsView& QuilloApp::ensureSettingsWindow() {
     if (!settings_) {
         settings_ = std::make_unique<SettingsView>(delegate_.snippetStore(), delegate_.settings(),
-                                                   delegate_.permissionsManager());
+                                                   delegate_.permissionsManager(),
+                                                   delegate_.services().keyboardLayout);
         settings_->addAction(menuBar_->settingsAction());
         settings_->addAction(menuBar_->quitAction());
     }

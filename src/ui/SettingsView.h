@@ -5,6 +5,7 @@
 #include "app/PermissionsManager.h"
 #include "model/AppSettings.h"
 #include "model/SnippetStore.h"
+#include "platform/Platform.h"
 
 #include <QWidget>
 
@@ -19,8 +20,10 @@ class SettingsView : public QWidget {
   public:
     enum class Tab { snippets = 0, general = 1, help = 2, about = 3 };
 
+    // The keyboard layout names the keys of hotkeys and macro steps.
     SettingsView(model::SnippetStore& snippetStore, model::AppSettings& settings,
-                 app::PermissionsManager& permissions, QWidget* parent = nullptr);
+                 app::PermissionsManager& permissions,
+                 const platform::KeyboardLayout& keyboardLayout, QWidget* parent = nullptr);
 
     QTabWidget* tabs() const { return tabs_; }
     GeneralSettingsView* generalSettings() const { return general_; }

@@ -31,7 +31,8 @@ class SettingsViewTest : public QObject {
     void theFourTabsInOrderEachWithItsSymbol() {
         uitest::Desktop desktop;
         auto& d = desktop.delegate();
-        SettingsView window(d.snippetStore(), d.settings(), d.permissionsManager());
+        SettingsView window(d.snippetStore(), d.settings(), d.permissionsManager(),
+                            d.services().keyboardLayout);
         QTabWidget* tabs = window.tabs();
         QStringList titles;
         for (int i = 0; i < tabs->count(); ++i) {

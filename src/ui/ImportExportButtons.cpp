@@ -1,0 +1,112 @@
+#include "ui/ImportExportButtons.h"
+
+#include "ui/Symbols.h"
+#include "ui/Typography.h"
+
+#include <QFile>
+#include <QFileDialog>
+#include <QMenu>
+#include <QPointer>
+#include <QSaveFile>
+#include <iostream>
+
+namespace quillo::ui {
+
+ImportExportButtons::ImportExportButtons(model::SnippetStore& store, QWidget* parent)
+    : QToolButton(parent), store_(store) {
+    setObjectName(QStringLiteral("importExport"));
+    setIcon(symbolIcon(QStringLiteral("square.and.arrow.up.on.square")));
+    setAutoRaise(true);
+    setPopupMode(QToolButton::InstantPopup);
+    setFixedWidth(30);
+    // The menu's own arrow would crowd the 30-point button.
+    setStyleSheet(QStringLiteral("QToolButton::menu-indicator { image: none; width: 0; }"));
+    setToolTip(QStringLiteral("Export or import snippets"));
+
+    auto* menu = new QMenu(this);
+    export_ = menu->addAction(QStringLiteral("Export Snippets..."));
+    import_ = menu->addAction(QStringLiteral("Import Snippets..."));
+    setMenu(menu);
+
+    connect(export_, &QAction::triggered, this, [this] {
+        chooseFile(Choice::exportFile, [this](const QString& path) {
+            if (!path.isEmpty()) {
+                exportTo(path);
+            }
+        });
+    });
+    connect(import_, &QAction::triggered, this, [this] {
+        chooseFile(Choice::importFile, [this](const QString& path) {
+            if (!path.isEmpty()) {
+                importFrom(path);
+            }
+        });
+    });
+}
+
+void ImportExportButtons::chooseFile(Choice choice, std::function<void(const QString&)> done) {
+    if (chooser_) {
+        chooser_(choice, std::move(done));
+        return;
+    }
+    auto* dialog = new QFileDialog(window());
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setNameFilter(QStringLiteral("JSON (*.json)"));
+    dialog->setDefaultSuffix(QStringLiteral("json"));
+    if (choice == Choice::exportFile) {
+        dialog->setAcceptMode(QFileDialog::AcceptSave);
+        dialog->setFileMode(QFileDialog::AnyFile);
+        dialog->selectFile(QString::fromLatin1(suggestedFileName));
+    } else {
+        dialog->setAcceptMode(QFileDialog::AcceptOpen);
+        dialog->setFileMode(QFileDialog::ExistingFile);
+    }
+    // Shown without blocking: the user may go on editing, and the list is read when the dialog
+    // closes.
+    QPointer<ImportExportButtons> self(this);
+    connect(dialog, &QFileDialog::fileSelected, this, [self, done](const QString& path) {
+        if (self) {
+            done(path);
+        }
+    });
+    dialog->open();
+}
+
+bool ImportExportButtons::exportTo(const QString& path) {
+    const std::string document = model::encodeSnippets(store_.snippets());
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(document.data(), static_cast<qint64>(document.size())) !=
+            static_cast<qint64>(document.size()) ||
+        !file.commit()) {
+        fail(QStringLiteral("Export failed: ") + file.errorString());
+        return false;
+    }
+    return true;
+}
+
+bool ImportExportButtons::importFrom(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        fail(QStringLiteral("Import failed: ") + file.errorString());
+        return false;
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        fail(QStringLiteral("Import failed: ") + file.errorString());
+        return false;
+    }
+    if (const auto error = store_.importSnippets(
+            std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())))) {
+        fail(QStringLiteral("Import failed: ") + QString::fromStdString(error->description));
+        return false;
+    }
+    return true;
+}
+
+void ImportExportButtons::fail(const QString& message) {
+    std::cout << message.toStdString() << std::endl;
+    emit failed(message);
+}
+
+} // namespace quillo::ui
