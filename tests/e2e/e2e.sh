@@ -278,6 +278,39 @@ secure_input)
     expect_entry "x"
     ;;
 
+terminal_xterm | terminal_urxvt)
+    # Terminals paste with keys of their own (or, in xterm, with none: the text is typed).
+    program=${case_name#terminal_}
+    if ! command -v "$program" >/dev/null; then
+        echo "SKIPPED: $program is not installed (scripts/setup installs it)"
+        exit 77
+    fi
+    write_snippets "$(snippet omw 'On my way')" "$(snippet link "<a href='{clipboard}'>{cursor}</a>")"
+    printf 'https://example.com' | xclip -selection clipboard -i
+    start_quillo
+    "$program" -e bash -c 'read -e line; printf "%s" "$line" >"$1.part"; mv "$1.part" "$1"' \
+        _ "$work/terminal.out" &
+    pids+=($!)
+    window=$(timeout 20 xdotool search --sync --class "$program" | tail -n1)
+    [ -n "$window" ] || fail "the $program window did not appear"
+    xdotool windowfocus --sync "$window"
+    sleep 0.5
+    type_keys 'omw '
+    settle
+    type_keys 'link '
+    settle
+    type_keys 'Q'
+    xdotool key Return
+    for _ in $(seq 100); do
+        [ -e "$work/terminal.out" ] && break
+        sleep 0.05
+    done
+    got=$(cat "$work/terminal.out" 2>/dev/null)
+    after=$(xclip -selection clipboard -o)
+    [ "$got" = "On my way<a href='https://example.com'>Q</a>" ] || fail "$program read '$got'"
+    [ "$after" = "https://example.com" ] || fail "the clipboard holds '$after' afterwards"
+    ;;
+
 *)
     echo "unknown case $case_name"
     exit 2
