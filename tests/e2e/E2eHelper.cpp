@@ -2,8 +2,9 @@
 //   png                      writes a small PNG image to standard output
 //   own TEXT HTML PNG        owns the clipboard with three formats at once, the bytes of the
 //                            three files, until killed
-//   grab                     grabs the keyboard as a password prompt does, says "grabbed", then
-//                            writes what is typed (<BS> for Backspace, <C-x> for Ctrl+x)
+//   grab [xi]                grabs the keyboard as a password prompt does (with XInput 2, as GTK
+//                            does, when "xi" is given), says "grabbed", then writes what is
+//                            typed (<BS> for Backspace, <C-x> for Ctrl+x)
 //   active CLASS             names a window of class CLASS the active one, as a window manager
 //                            does, and says "active"
 #include <QBuffer>
@@ -16,6 +17,8 @@
 #include <X11/Xlib.h>
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
+#include <X11/XKBlib.h>
+#include <X11/extensions/XInput2.h>
 #include <X11/keysym.h>
 // clang-format on
 #include <cstdio>
@@ -55,6 +58,17 @@ int own(int argc, char** argv) {
     return QGuiApplication::exec();
 }
 
+void writeKey(KeySym keySym, unsigned state, const std::string& text) {
+    if (keySym == XK_BackSpace) {
+        std::cout << "<BS>";
+    } else if (state & ControlMask) {
+        std::cout << "<C-" << XKeysymToString(keySym) << ">";
+    } else {
+        std::cout << text;
+    }
+    std::cout.flush();
+}
+
 int grab() {
     Display* display = XOpenDisplay(nullptr);
     if (display == nullptr) {
@@ -75,14 +89,63 @@ int grab() {
         char text[8] = {};
         KeySym keySym = NoSymbol;
         const int length = XLookupString(&event.xkey, text, sizeof text - 1, &keySym, nullptr);
-        if (keySym == XK_BackSpace) {
-            std::cout << "<BS>";
-        } else if (event.xkey.state & ControlMask) {
-            std::cout << "<C-" << XKeysymToString(keySym) << ">";
-        } else if (length > 0) {
-            std::cout << std::string(text, static_cast<std::size_t>(length));
+        writeKey(keySym, event.xkey.state, std::string(text, static_cast<std::size_t>(length)));
+    }
+}
+
+int grabWithXInput2() {
+    Display* display = XOpenDisplay(nullptr);
+    int opcode = 0;
+    int event = 0;
+    int error = 0;
+    int major = 2;
+    int minor = 0;
+    if (display == nullptr ||
+        !XQueryExtension(display, "XInputExtension", &opcode, &event, &error) ||
+        XIQueryVersion(display, &major, &minor) != Success) {
+        return 1;
+    }
+    int keyboard = -1;
+    int count = 0;
+    XIDeviceInfo* devices = XIQueryDevice(display, XIAllMasterDevices, &count);
+    for (int i = 0; i < count; ++i) {
+        if (devices[i].use == XIMasterKeyboard) {
+            keyboard = devices[i].deviceid;
         }
-        std::cout.flush();
+    }
+    XIFreeDeviceInfo(devices);
+    unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
+    XISetMask(bits, XI_KeyPress);
+    XIEventMask mask{keyboard, sizeof bits, bits};
+    const Window root = DefaultRootWindow(display);
+    while (XIGrabDevice(display, keyboard, root, CurrentTime, None, XIGrabModeAsync,
+                        XIGrabModeAsync, False, &mask) != GrabSuccess) {
+        usleep(20000);
+    }
+    std::cout << "grabbed" << std::endl;
+    while (true) {
+        XEvent next;
+        XNextEvent(display, &next);
+        XGenericEventCookie* cookie = &next.xcookie;
+        if (cookie->type != GenericEvent || cookie->extension != opcode ||
+            !XGetEventData(display, cookie)) {
+            continue;
+        }
+        if (cookie->evtype == XI_KeyPress) {
+            const auto* key = static_cast<const XIDeviceEvent*>(cookie->data);
+            const auto state = static_cast<unsigned>(key->mods.effective);
+            const KeySym keySym = XkbKeycodeToKeysym(display, static_cast<KeyCode>(key->detail), 0,
+                                                     (state & ShiftMask) ? 1 : 0);
+            const char* name = XKeysymToString(keySym);
+            std::string text;
+            if (keySym == XK_space) {
+                text = " ";
+            } else if (name != nullptr && std::strlen(name) == 1) {
+                text = name;
+            }
+            writeKey(keySym, state, text);
+        }
+        XFreeEventData(display, cookie);
     }
 }
 
@@ -119,11 +182,11 @@ int main(int argc, char** argv) {
         return own(argc, argv);
     }
     if (mode == "grab") {
-        return grab();
+        return argc > 2 && std::string(argv[2]) == "xi" ? grabWithXInput2() : grab();
     }
     if (mode == "active" && argc == 3) {
         return active(argv[2]);
     }
-    std::cerr << "usage: quillo_e2e_helper png | own TEXT HTML PNG | grab | active CLASS\n";
+    std::cerr << "usage: quillo_e2e_helper png | own TEXT HTML PNG | grab [xi] | active CLASS\n";
     return 2;
 }

@@ -254,13 +254,17 @@ clipboard_formats_come_back)
     cmp -s "$work/png" "$work/png.after" || fail "the PNG image did not come back byte for byte"
     ;;
 
-secure_input)
+secure_input | secure_input_xinput2)
     write_snippets "$(snippet omw 'On my way')"
     start_quillo
     start_entry
     # Another client grabs the keyboard, as a password prompt does: nothing may expand, and
     # the keys go to the grabbing client, not to the entry.
-    "$helper" grab >"$work/grabbed" &
+    if [ "$case_name" = secure_input_xinput2 ]; then
+        "$helper" grab xi >"$work/grabbed" &
+    else
+        "$helper" grab >"$work/grabbed" &
+    fi
     grabber=$!
     pids+=($grabber)
     for _ in $(seq 100); do

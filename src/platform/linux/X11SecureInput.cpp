@@ -12,6 +12,13 @@ constexpr int staleCheckIntervalMs = 1000;
 X11SecureInput::X11SecureInput(X11Connection& connection)
     : connection_(connection),
       ownClient_(XAllocID(connection.display()) & XRecordIdBaseMask(connection.display())) {
+    // XInput 2 requests need the version agreed first; without XInput 2 there are no such
+    // grabs to ask about.
+    X11ErrorTrap trap(connection.display());
+    int major = 2;
+    int minor = 0;
+    XIQueryVersion(connection.display(), &major, &minor);
+    trap.sync();
     staleCheck_.setInterval(staleCheckIntervalMs);
     connect(&staleCheck_, &QTimer::timeout, this, [this] { checkStillGrabbed(); });
 }
