@@ -2,6 +2,7 @@
 
 #include "unicode/UnicodeText.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <exception>
@@ -15,7 +16,6 @@ namespace quillo::model {
 namespace {
 
 using Json = nlohmann::json;
-using OrderedJson = nlohmann::ordered_json;
 
 // The format itself nests four levels deep; the margin is for extra keys that are ignored. The
 // limit keeps a hostile file from exhausting the stack of any recursive walk over the tree.
@@ -26,41 +26,197 @@ constexpr std::size_t maxQuotedBytes = 40;
 
 // ---------------------------------------------------------------------------------------------
 // Writing
+//
+// The list is written straight into one string rather than through a JSON tree: a save runs on
+// the main thread after every edit, and for a hundred thousand snippets the tree cost more than
+// the disk. The output is byte for byte what the JSON library writes (compact, no key sorting,
+// text as UTF-8 with only the characters JSON requires escaped).
 
-OrderedJson encodeStep(const MacroStep& step) {
-    OrderedJson object = OrderedJson::object();
-    object["id"] = step.id.toString();
-    object["type"] = std::string(toString(step.type));
-    object["text"] = step.text;
-    object["keyCode"] = step.keyCode;
-    object["modifiers"] = step.modifiers;
-    object["milliseconds"] = step.milliseconds;
-    return object;
+// Well-formed UTF-8 (no overlong forms, no surrogates, nothing beyond U+10FFFF).
+bool isUtf8(std::string_view text) {
+    std::size_t i = 0;
+    const auto byteAt = [&](std::size_t at) { return static_cast<unsigned char>(text[at]); };
+    while (i < text.size()) {
+        const unsigned char lead = byteAt(i);
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        }
+        std::size_t trail = 0;
+        unsigned char low = 0x80;
+        unsigned char high = 0xBF;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            trail = 1;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            trail = 2;
+            low = lead == 0xE0 ? 0xA0 : 0x80;
+            high = lead == 0xED ? 0x9F : 0xBF;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            trail = 3;
+            low = lead == 0xF0 ? 0x90 : 0x80;
+            high = lead == 0xF4 ? 0x8F : 0xBF;
+        } else {
+            return false;
+        }
+        if (i + trail >= text.size()) {
+            return false;
+        }
+        for (std::size_t k = 1; k <= trail; ++k) {
+            const unsigned char b = byteAt(i + k);
+            if (b < (k == 1 ? low : 0x80) || b > (k == 1 ? high : 0xBF)) {
+                return false;
+            }
+        }
+        i += trail + 1;
+    }
+    return true;
 }
 
-OrderedJson encodeSnippet(const Snippet& snippet) {
-    OrderedJson object = OrderedJson::object();
-    object["id"] = snippet.id.toString();
-    object["shortcut"] = snippet.shortcut;
-    object["replacement"] = snippet.replacement;
-    object["isEnabled"] = snippet.isEnabled;
-    object["triggerMode"] = std::string(toString(snippet.triggerMode));
-    object["allowedApps"] = snippet.allowedApps;
-    object["blockedApps"] = snippet.blockedApps;
+class DocumentWriter {
+  public:
+    explicit DocumentWriter(std::size_t expectedBytes) { out_.reserve(expectedBytes); }
+
+    void raw(std::string_view text) { out_.append(text); }
+
+    // A key of the format: plain ASCII, written as it is.
+    void key(std::string_view name, bool first = false) {
+        if (!first) {
+            out_.push_back(',');
+        }
+        out_.push_back('"');
+        out_.append(name);
+        out_.append("\":");
+    }
+
+    void string(std::string_view text) {
+        if (!isUtf8(text)) {
+            // Rare, and the library's way of mending broken text is the one to keep.
+            out_.append(
+                Json(std::string(text)).dump(-1, ' ', false, Json::error_handler_t::replace));
+            return;
+        }
+        out_.push_back('"');
+        std::size_t plainFrom = 0;
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            const auto c = static_cast<unsigned char>(text[i]);
+            if (c >= 0x20 && c != '"' && c != '\\') {
+                continue;
+            }
+            out_.append(text.substr(plainFrom, i - plainFrom));
+            plainFrom = i + 1;
+            switch (c) {
+            case '"':
+                out_.append("\\\"");
+                break;
+            case '\\':
+                out_.append("\\\\");
+                break;
+            case '\b':
+                out_.append("\\b");
+                break;
+            case '\f':
+                out_.append("\\f");
+                break;
+            case '\n':
+                out_.append("\\n");
+                break;
+            case '\r':
+                out_.append("\\r");
+                break;
+            case '\t':
+                out_.append("\\t");
+                break;
+            default: {
+                constexpr char hex[] = "0123456789abcdef";
+                out_.append("\\u00");
+                out_.push_back(hex[c >> 4]);
+                out_.push_back(hex[c & 0xF]);
+            }
+            }
+        }
+        out_.append(text.substr(plainFrom));
+        out_.push_back('"');
+    }
+
+    template <typename Integer>
+    void integer(Integer value) {
+        char digits[24];
+        const auto end = std::to_chars(std::begin(digits), std::end(digits), value).ptr;
+        out_.append(digits, end);
+    }
+
+    void boolean(bool value) { out_.append(value ? "true" : "false"); }
+
+    void strings(const std::vector<std::string>& values) {
+        out_.push_back('[');
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            if (i > 0) {
+                out_.push_back(',');
+            }
+            string(values[i]);
+        }
+        out_.push_back(']');
+    }
+
+    std::string take() { return std::move(out_); }
+
+  private:
+    std::string out_;
+};
+
+void writeStep(DocumentWriter& out, const MacroStep& step) {
+    out.raw("{");
+    out.key("id", true);
+    out.string(step.id.toString());
+    out.key("type");
+    out.string(toString(step.type));
+    out.key("text");
+    out.string(step.text);
+    out.key("keyCode");
+    out.integer(step.keyCode);
+    out.key("modifiers");
+    out.integer(step.modifiers);
+    out.key("milliseconds");
+    out.integer(step.milliseconds);
+    out.raw("}");
+}
+
+void writeSnippet(DocumentWriter& out, const Snippet& snippet) {
+    out.raw("{");
+    out.key("id", true);
+    out.string(snippet.id.toString());
+    out.key("shortcut");
+    out.string(snippet.shortcut);
+    out.key("replacement");
+    out.string(snippet.replacement);
+    out.key("isEnabled");
+    out.boolean(snippet.isEnabled);
+    out.key("triggerMode");
+    out.string(toString(snippet.triggerMode));
+    out.key("allowedApps");
+    out.strings(snippet.allowedApps);
+    out.key("blockedApps");
+    out.strings(snippet.blockedApps);
     // Absent hotkey keys are left out rather than written as null, so that older readers that
     // only know the keys they expect still see a snippet without a hotkey.
     if (snippet.hotkeyKeyCode) {
-        object["hotkeyKeyCode"] = *snippet.hotkeyKeyCode;
+        out.key("hotkeyKeyCode");
+        out.integer(*snippet.hotkeyKeyCode);
     }
     if (snippet.hotkeyModifiers) {
-        object["hotkeyModifiers"] = *snippet.hotkeyModifiers;
+        out.key("hotkeyModifiers");
+        out.integer(*snippet.hotkeyModifiers);
     }
-    OrderedJson steps = OrderedJson::array();
-    for (const auto& step : snippet.macroSteps) {
-        steps.push_back(encodeStep(step));
+    out.key("macroSteps");
+    out.raw("[");
+    for (std::size_t i = 0; i < snippet.macroSteps.size(); ++i) {
+        if (i > 0) {
+            out.raw(",");
+        }
+        writeStep(out, snippet.macroSteps[i]);
     }
-    object["macroSteps"] = std::move(steps);
-    return object;
+    out.raw("]");
+    out.raw("}");
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -308,6 +464,394 @@ bool isNestedTooDeeply(std::string_view json) {
     return false;
 }
 
+// The keys of both records that the direct reader knows; each is a bit in a set of keys seen.
+enum class DocumentKey : unsigned {
+    other = 0,
+    id = 1u << 0,
+    shortcut = 1u << 1,
+    replacement = 1u << 2,
+    isEnabled = 1u << 3,
+    triggerMode = 1u << 4,
+    allowedApps = 1u << 5,
+    blockedApps = 1u << 6,
+    hotkeyKeyCode = 1u << 7,
+    hotkeyModifiers = 1u << 8,
+    macroSteps = 1u << 9,
+    type = 1u << 10,
+    text = 1u << 11,
+    keyCode = 1u << 12,
+    modifiers = 1u << 13,
+    milliseconds = 1u << 14,
+};
+constexpr unsigned bit(DocumentKey key) {
+    return static_cast<unsigned>(key);
+}
+
+// Reads a document that is as it should be straight into snippets as the parser reports each
+// value, with no JSON tree in between: for a hundred thousand snippets the tree took more time
+// and memory than the snippets themselves. Anything out of the ordinary (a value of another type,
+// a missing key, a key given twice, a syntax error) makes it give up, and the document is then
+// read again through the tree, whose checks say exactly what is wrong and where.
+class DirectReader {
+  public:
+    using number_integer_t = Json::number_integer_t;
+    using number_unsigned_t = Json::number_unsigned_t;
+    using number_float_t = Json::number_float_t;
+    using string_t = Json::string_t;
+    using binary_t = Json::binary_t;
+
+    bool null() {
+        if (skipping()) {
+            return true;
+        }
+        if (at_ == At::snippet &&
+            (pending_ == Key::hotkeyKeyCode || pending_ == Key::hotkeyModifiers ||
+             pending_ == Key::macroSteps)) {
+            return true; // null means absent
+        }
+        return ignoredValue();
+    }
+
+    bool boolean(bool value) {
+        if (skipping()) {
+            return true;
+        }
+        if (at_ == At::snippet && pending_ == Key::isEnabled) {
+            snippet_.isEnabled = value;
+            return true;
+        }
+        return ignoredValue();
+    }
+
+    // The parser reports negative integers here, the others as unsigned.
+    bool number_integer(number_integer_t value) {
+        if (skipping()) {
+            return true;
+        }
+        if (std::int64_t* target = signedTarget()) {
+            *target = value;
+            return true;
+        }
+        if (at_ == At::snippet && pending_ == Key::hotkeyKeyCode) {
+            snippet_.hotkeyKeyCode = value;
+            return true;
+        }
+        return ignoredValue();
+    }
+
+    bool number_unsigned(number_unsigned_t value) {
+        if (skipping()) {
+            return true;
+        }
+        constexpr auto signedMax =
+            static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
+        if (std::int64_t* target = signedTarget()) {
+            if (value > signedMax) {
+                return giveUp();
+            }
+            *target = static_cast<std::int64_t>(value);
+            return true;
+        }
+        if (at_ == At::snippet && pending_ == Key::hotkeyKeyCode) {
+            if (value > signedMax) {
+                return giveUp();
+            }
+            snippet_.hotkeyKeyCode = static_cast<std::int64_t>(value);
+            return true;
+        }
+        if (at_ == At::snippet && pending_ == Key::hotkeyModifiers) {
+            snippet_.hotkeyModifiers = value;
+            return true;
+        }
+        if (at_ == At::step && pending_ == Key::modifiers) {
+            step_.modifiers = value;
+            return true;
+        }
+        return ignoredValue();
+    }
+
+    bool number_float(number_float_t, const string_t&) { return skipping() || ignoredValue(); }
+
+    bool string(string_t& value) {
+        if (skipping()) {
+            return true;
+        }
+        if (at_ == At::appList) {
+            appList_->push_back(std::move(value));
+            return true;
+        }
+        if (at_ == At::snippet) {
+            switch (pending_) {
+            case Key::id:
+                return uuid(value, snippet_.id);
+            case Key::shortcut:
+                snippet_.shortcut = std::move(value);
+                return true;
+            case Key::replacement:
+                snippet_.replacement = std::move(value);
+                return true;
+            case Key::triggerMode:
+                return enumeration(value, &triggerModeFromString, snippet_.triggerMode);
+            default:
+                return ignoredValue();
+            }
+        }
+        if (at_ == At::step) {
+            switch (pending_) {
+            case Key::id:
+                return uuid(value, step_.id);
+            case Key::type:
+                return enumeration(value, &stepTypeFromString, step_.type);
+            case Key::text:
+                step_.text = std::move(value);
+                return true;
+            default:
+                return ignoredValue();
+            }
+        }
+        return giveUp();
+    }
+
+    bool binary(binary_t&) { return giveUp(); }
+
+    bool start_object(std::size_t) {
+        if (skipping()) {
+            ++skipDepth_;
+            return true;
+        }
+        if (at_ == At::document) {
+            snippet_ = Snippet();
+            snippetSeen_ = 0;
+            at_ = At::snippet;
+            return true;
+        }
+        if (at_ == At::steps) {
+            step_ = MacroStep();
+            stepSeen_ = 0;
+            at_ = At::step;
+            return true;
+        }
+        return startIgnoredValue();
+    }
+
+    bool start_array(std::size_t) {
+        if (skipping()) {
+            ++skipDepth_;
+            return true;
+        }
+        if (at_ == At::start) {
+            at_ = At::document;
+            return true;
+        }
+        if (at_ == At::snippet && (pending_ == Key::allowedApps || pending_ == Key::blockedApps)) {
+            appList_ = pending_ == Key::allowedApps ? &snippet_.allowedApps : &snippet_.blockedApps;
+            at_ = At::appList;
+            return true;
+        }
+        if (at_ == At::snippet && pending_ == Key::macroSteps) {
+            at_ = At::steps;
+            return true;
+        }
+        return startIgnoredValue();
+    }
+
+    bool key(string_t& name) {
+        if (skipping()) {
+            return true;
+        }
+        if (at_ == At::snippet) {
+            pending_ = snippetKey(name);
+            return see(snippetSeen_);
+        }
+        if (at_ == At::step) {
+            pending_ = stepKey(name);
+            return see(stepSeen_);
+        }
+        return giveUp();
+    }
+
+    bool end_object() {
+        if (skipping()) {
+            --skipDepth_;
+            return true;
+        }
+        if (at_ == At::snippet) {
+            if ((snippetSeen_ & requiredSnippetKeys) != requiredSnippetKeys) {
+                return giveUp();
+            }
+            snippets_.push_back(std::move(snippet_));
+            at_ = At::document;
+            return true;
+        }
+        if (at_ == At::step) {
+            if ((stepSeen_ & requiredStepKeys) != requiredStepKeys) {
+                return giveUp();
+            }
+            snippet_.macroSteps.push_back(std::move(step_));
+            at_ = At::steps;
+            return true;
+        }
+        return giveUp();
+    }
+
+    bool end_array() {
+        if (skipping()) {
+            --skipDepth_;
+            return true;
+        }
+        if (at_ == At::appList || at_ == At::steps) {
+            at_ = At::snippet;
+            return true;
+        }
+        if (at_ == At::document) {
+            at_ = At::done;
+            return true;
+        }
+        return giveUp();
+    }
+
+    bool parse_error(std::size_t, const std::string&, const Json::exception&) { return giveUp(); }
+
+    // The snippets, when the whole document was read without a doubt.
+    std::optional<std::vector<Snippet>> take() {
+        if (gaveUp_ || at_ != At::done) {
+            return std::nullopt;
+        }
+        return std::move(snippets_);
+    }
+
+  private:
+    enum class At { start, document, snippet, appList, steps, step, done };
+    using Key = DocumentKey;
+    static constexpr unsigned requiredSnippetKeys =
+        bit(Key::id) | bit(Key::shortcut) | bit(Key::replacement) | bit(Key::isEnabled) |
+        bit(Key::triggerMode) | bit(Key::allowedApps) | bit(Key::blockedApps);
+    static constexpr unsigned requiredStepKeys = bit(Key::id) | bit(Key::type) | bit(Key::text) |
+                                                 bit(Key::keyCode) | bit(Key::modifiers) |
+                                                 bit(Key::milliseconds);
+
+    static Key snippetKey(std::string_view name) {
+        static constexpr std::pair<std::string_view, Key> keys[] = {
+            {"id", Key::id},
+            {"shortcut", Key::shortcut},
+            {"replacement", Key::replacement},
+            {"isEnabled", Key::isEnabled},
+            {"triggerMode", Key::triggerMode},
+            {"allowedApps", Key::allowedApps},
+            {"blockedApps", Key::blockedApps},
+            {"hotkeyKeyCode", Key::hotkeyKeyCode},
+            {"hotkeyModifiers", Key::hotkeyModifiers},
+            {"macroSteps", Key::macroSteps}};
+        for (const auto& [text, key] : keys) {
+            if (name == text) {
+                return key;
+            }
+        }
+        return Key::other;
+    }
+
+    static Key stepKey(std::string_view name) {
+        static constexpr std::pair<std::string_view, Key> keys[] = {
+            {"id", Key::id},
+            {"type", Key::type},
+            {"text", Key::text},
+            {"keyCode", Key::keyCode},
+            {"modifiers", Key::modifiers},
+            {"milliseconds", Key::milliseconds}};
+        for (const auto& [text, key] : keys) {
+            if (name == text) {
+                return key;
+            }
+        }
+        return Key::other;
+    }
+
+    // A key given twice is left to the tree, which keeps the last.
+    bool see(unsigned& seen) {
+        if (pending_ == Key::other) {
+            return true;
+        }
+        if (seen & bit(pending_)) {
+            return giveUp();
+        }
+        seen |= bit(pending_);
+        return true;
+    }
+
+    std::int64_t* signedTarget() {
+        if (at_ == At::step && pending_ == Key::keyCode) {
+            return &step_.keyCode;
+        }
+        if (at_ == At::step && pending_ == Key::milliseconds) {
+            return &step_.milliseconds;
+        }
+        return nullptr;
+    }
+
+    bool uuid(const std::string& text, Uuid& target) {
+        const auto parsed = Uuid::parse(text);
+        if (!parsed) {
+            return giveUp();
+        }
+        target = *parsed;
+        return true;
+    }
+
+    template <typename Enum>
+    bool enumeration(const std::string& text, std::optional<Enum> (*fromString)(std::string_view),
+                     Enum& target) {
+        const auto value = fromString(text);
+        if (!value) {
+            return giveUp();
+        }
+        target = *value;
+        return true;
+    }
+
+    bool skipping() const { return skipDepth_ > 0; }
+
+    // A scalar: fine as the value of a key the format does not have, wrong anywhere else.
+    bool ignoredValue() {
+        return (at_ == At::snippet || at_ == At::step) && pending_ == Key::other ? true : giveUp();
+    }
+
+    bool startIgnoredValue() {
+        if ((at_ == At::snippet || at_ == At::step) && pending_ == Key::other) {
+            skipDepth_ = 1;
+            return true;
+        }
+        return giveUp();
+    }
+
+    bool giveUp() {
+        gaveUp_ = true;
+        return false;
+    }
+
+    At at_ = At::start;
+    Key pending_ = Key::other;
+    int skipDepth_ = 0;
+    Snippet snippet_;
+    unsigned snippetSeen_ = 0;
+    MacroStep step_;
+    unsigned stepSeen_ = 0;
+    std::vector<std::string>* appList_ = nullptr;
+    std::vector<Snippet> snippets_;
+    bool gaveUp_ = false;
+};
+
+std::optional<std::vector<Snippet>> readDirectly(std::string_view json) {
+    try {
+        DirectReader reader;
+        if (!Json::sax_parse(json.begin(), json.end(), &reader)) {
+            return std::nullopt;
+        }
+        return reader.take();
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
 // The parser's message without its exception tag, its line/column preamble (the byte offset
 // already says where) and its "syntax error while parsing value" boilerplate.
 std::string parseErrorDescription(const Json::parse_error& error) {
@@ -336,16 +880,35 @@ std::string parseErrorDescription(const Json::parse_error& error) {
 } // namespace
 
 std::string encodeSnippets(const std::vector<Snippet>& snippets) {
-    OrderedJson document = OrderedJson::array();
+    // The fixed part of a snippet is some 200 bytes; the texts come on top.
+    std::size_t expected = 2;
     for (const auto& snippet : snippets) {
-        document.push_back(encodeSnippet(snippet));
+        expected += 220 + snippet.shortcut.size() + snippet.replacement.size() +
+                    150 * snippet.macroSteps.size();
     }
-    // A string that is not valid UTF-8 cannot be written as JSON; replacing the bad bytes keeps
-    // the rest of the user's snippets savable.
-    return document.dump(-1, ' ', false, Json::error_handler_t::replace);
+    DocumentWriter out(expected);
+    out.raw("[");
+    for (std::size_t i = 0; i < snippets.size(); ++i) {
+        if (i > 0) {
+            out.raw(",");
+        }
+        writeSnippet(out, snippets[i]);
+    }
+    out.raw("]");
+    return out.take();
 }
 
 std::variant<std::vector<Snippet>, DecodeError> decodeSnippets(std::string_view json) {
+    if (isNestedTooDeeply(json)) {
+        return DecodeError{"the document is nested too deeply"};
+    }
+    if (auto snippets = readDirectly(json)) {
+        return std::move(*snippets);
+    }
+    return decodeSnippetsThroughTree(json);
+}
+
+std::variant<std::vector<Snippet>, DecodeError> decodeSnippetsThroughTree(std::string_view json) {
     if (isNestedTooDeeply(json)) {
         return DecodeError{"the document is nested too deeply"};
     }

@@ -22,4 +22,10 @@ std::string encodeSnippets(const std::vector<Snippet>& snippets);
 // The whole list, or one error for the whole document.
 std::variant<std::vector<Snippet>, DecodeError> decodeSnippets(std::string_view json);
 
+// The same reading through a complete JSON tree. decodeSnippets reads a sound document straight
+// into snippets and falls back to this for any other, which is where its error messages come
+// from; this is slower and needs several times the document's size in memory. Callable on its
+// own so that the two readers can be held to the same results.
+std::variant<std::vector<Snippet>, DecodeError> decodeSnippetsThroughTree(std::string_view json);
+
 } // namespace quillo::model
