@@ -282,6 +282,21 @@ secure_input | secure_input_xinput2)
     expect_entry "x"
     ;;
 
+layout_change)
+    # A German layout swaps Y and Z: after the switch the keys must be read and typed anew.
+    command -v setxkbmap >/dev/null || { echo "SKIPPED: setxkbmap is not installed"; exit 77; }
+    write_snippets "$(snippet omy '' 'After Delimiter' "\"macroSteps\":[$(step 'Type Text' 'yz!' 0 0 200)]")"
+    start_quillo
+    start_entry
+    type_keys 'omy '
+    settle
+    setxkbmap de
+    sleep 0.5
+    type_keys 'omy '
+    settle
+    expect_entry "yz!yz!"
+    ;;
+
 terminal_xterm | terminal_urxvt)
     # Terminals paste with keys of their own (or, in xterm, with none: the text is typed).
     program=${case_name#terminal_}
