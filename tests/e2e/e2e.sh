@@ -282,6 +282,23 @@ secure_input | secure_input_xinput2)
     expect_entry "x"
     ;;
 
+caps_lock)
+    # Caps Lock on: hotkeys still fire (their grab has a Caps Lock variant), and typed text
+    # keeps its case.
+    macro="\"macroSteps\":[$(step 'Type Text' 'Ab1' 0 0 200)]"
+    write_snippets "$(snippet '' 'Hi!' Hotkey '"hotkeyKeyCode":46,"hotkeyModifiers":786432')" \
+        "$(snippet '' '' Hotkey "\"hotkeyKeyCode\":45,\"hotkeyModifiers\":786432,$macro")"
+    start_quillo
+    start_entry
+    xdotool key Caps_Lock
+    xdotool key ctrl+alt+m
+    settle
+    xdotool key ctrl+alt+n
+    settle
+    xdotool key Caps_Lock
+    expect_entry "Hi!Ab1"
+    ;;
+
 layout_change)
     # A German layout swaps Y and Z: after the switch the keys must be read and typed anew.
     command -v setxkbmap >/dev/null || { echo "SKIPPED: setxkbmap is not installed"; exit 77; }
