@@ -145,11 +145,9 @@ SnippetListView::~SnippetListView() {
 }
 
 void SnippetListView::storeChanged() {
-    const bool rowsWillReset = model_->rowCount() != 0 || !store_.snippets().empty();
     model_->storeChanged();
-    if (rowsWillReset) {
-        showSelection();
-    }
+    // A change of rows resets the list's own selection; the ids say what to select again.
+    showSelection();
     updateDetail();
 }
 

@@ -69,7 +69,7 @@ void SnippetRow::paint(QPainter* painter, const QStyleOptionViewItem& option,
 
     int titleRight = area.right();
     if (!index.data(isEnabledRole).toBool()) {
-        const int size = captionMetrics.height();
+        const int size = captionMetrics.height() + 2;
         const QRect symbol(area.right() - size + 1, area.top() + (titleMetrics.height() - size) / 2,
                            size, size);
         symbolIcon(QStringLiteral("pause.circle"), secondary).paint(painter, symbol);
