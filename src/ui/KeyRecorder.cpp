@@ -193,7 +193,9 @@ KeyRecorder::KeyRecorder(model::AppSettings& settings, QObject* parent)
 
 KeyRecorder::~KeyRecorder() {
     if (mode_ != Mode::none) {
-        qApp->removeEventFilter(this);
+        if (qApp) {
+            qApp->removeEventFilter(this);
+        }
         if (settings_.isRecordingHotkey()) {
             settings_.setRecordingHotkey(false);
         }

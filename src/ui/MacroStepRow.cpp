@@ -3,6 +3,7 @@
 #include "ui/Symbols.h"
 #include "ui/Typography.h"
 
+#include <QEvent>
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -157,6 +158,14 @@ void MacroStepRow::setState(const model::MacroStep& step, bool isRecording, bool
     };
     arrow(moveUp_, QStringLiteral("arrow.up"), canMoveUp);
     arrow(moveDown_, QStringLiteral("arrow.down"), canMoveDown);
+}
+
+void MacroStepRow::changeEvent(QEvent* event) {
+    // The number is written the way the user's locale writes it, also after the locale changed.
+    if (event->type() == QEvent::LocaleChange && milliseconds_ && !milliseconds_->hasFocus()) {
+        showMilliseconds();
+    }
+    QWidget::changeEvent(event);
 }
 
 void MacroStepRow::showMilliseconds() {

@@ -43,6 +43,9 @@ class MacroStepRow : public QWidget {
     void moveUpClicked();
     void moveDownClicked();
 
+  protected:
+    void changeEvent(QEvent* event) override;
+
   private:
     void commitMilliseconds();
     void showMilliseconds();
