@@ -77,7 +77,8 @@ write_snippets() {
 
 start_quillo() {
     "$quillo" >"$work/quillo.out" 2>&1 &
-    pids+=($!)
+    quillo_pid=$!
+    pids+=($quillo_pid)
     for _ in $(seq 200); do
         grep -q "Quillo is running" "$work/quillo.out" && return
         kill -0 "${pids[-1]}" 2>/dev/null || fail "quillo ended before it was running"
@@ -324,11 +325,15 @@ terminal_xterm | terminal_urxvt)
     write_snippets "$(snippet omw 'On my way')" "$(snippet link "<a href='{clipboard}'>{cursor}</a>")"
     printf 'https://example.com' | xclip -selection clipboard -i
     start_quillo
-    "$program" -e bash -c 'read -e line; printf "%s" "$line" >"$1.part"; mv "$1.part" "$1"' \
-        _ "$work/terminal.out" &
+    "$program" -e bash -c 'touch "$1.ready"; read -e line; printf "%s" "$line" >"$1.part"
+        mv "$1.part" "$1"' _ "$work/terminal.out" &
     pids+=($!)
     window=$(timeout 20 xdotool search --sync --class "$program" | tail -n1)
     [ -n "$window" ] || fail "the $program window did not appear"
+    for _ in $(seq 200); do
+        [ -e "$work/terminal.out.ready" ] && break
+        sleep 0.05
+    done
     xdotool windowfocus --sync "$window"
     sleep 0.5
     type_keys 'omw '
@@ -337,7 +342,7 @@ terminal_xterm | terminal_urxvt)
     settle
     type_keys 'Q'
     xdotool key Return
-    for _ in $(seq 100); do
+    for _ in $(seq 200); do
         [ -e "$work/terminal.out" ] && break
         sleep 0.05
     done
@@ -352,4 +357,14 @@ terminal_xterm | terminal_urxvt)
     exit 2
     ;;
 esac
+# Quillo ends on SIGTERM like any program; a sanitizer build reports its findings then.
+if [ -n "${quillo_pid:-}" ]; then
+    kill -TERM "$quillo_pid"
+    wait "$quillo_pid"
+    status=$?
+    [ "$status" -eq 0 ] || fail "quillo ended with status $status on SIGTERM"
+    if grep -qE "Sanitizer|runtime error" "$work/quillo.out"; then
+        fail "a sanitizer reported a fault"
+    fi
+fi
 echo "PASS ($case_name)"
