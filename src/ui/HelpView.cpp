@@ -13,13 +13,13 @@ namespace quillo::ui {
 namespace {
 
 // Help texts hold markup examples such as <b>{selection}</b>: they must never be read as rich
-// text, and they wrap rather than widen the window.
+// text, and they wrap rather than widen the window. (The label's own size policy carries the
+// height-for-width that wrapping needs: replacing the policy would lose it.)
 QLabel* bodyLabel(const QString& text, QWidget* parent) {
     auto* label = new QLabel(text, parent);
     label->setTextFormat(Qt::PlainText);
     label->setWordWrap(true);
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    label->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     return label;
 }
 

@@ -70,7 +70,8 @@ OnboardingView::OnboardingView(app::PermissionsManager& permissions, model::AppS
                                                  "your typing and expand text shortcuts "
                                                  "globally."),
                                   this);
-    explanation->setMaximumWidth(350);
+    // A fixed width, so that the centred label is laid out at the width its lines wrap to.
+    explanation->setFixedWidth(350);
     typography::makeSecondary(explanation);
     column->addWidget(explanation, 0, Qt::AlignHCenter);
 
@@ -111,7 +112,7 @@ OnboardingView::OnboardingView(app::PermissionsManager& permissions, model::AppS
         typography::makeTertiary(hint);
         group->addWidget(hint, 0, Qt::AlignHCenter);
         reason_ = textLabel(QString(), notGranted_);
-        reason_->setMaximumWidth(400);
+        reason_->setFixedWidth(400);
         reason_->setFont(typography::caption());
         typography::makeSecondary(reason_);
         reason_->hide();
