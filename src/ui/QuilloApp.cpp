@@ -39,14 +39,6 @@ QuilloApp::QuilloApp(app::AppDelegate& delegate, Options options, QObject* paren
     menuBar_ = std::make_unique<MenuBarView>(delegate_.snippetStore(), delegate_.settings(),
                                              delegate_.permissionsManager(), std::move(actions));
 
-    onboarding_ = std::make_unique<OnboardingView>(
-        delegate_.permissionsManager(), delegate_.settings(),
-        [this](bool prompt) { delegate_.startEngine(prompt); },
-        [this] { return delegate_.services().accessibilityTrust.untrustedReason(); });
-    // Ctrl+, and Ctrl+Q work in every Quillo window, as they do in the menu.
-    onboarding_->addAction(menuBar_->settingsAction());
-    onboarding_->addAction(menuBar_->quitAction());
-
     delegate_.setCloseOnboardingWindow([this] { closeOnboardingWindow(); });
 }
 
@@ -55,18 +47,32 @@ QuilloApp::~QuilloApp() {
 }
 
 void QuilloApp::launch() {
-    if (options_.trayAvailable) {
-        trayIcon_ = std::make_unique<TrayIcon>(delegate_.settings(), menuBar_->menu());
-        trayIcon_->show();
-    }
+    // Shown even without a tray now: the icon appears when a tray does (a panel that starts
+    // after Quillo at login).
+    trayIcon_ = std::make_unique<TrayIcon>(delegate_.settings(), menuBar_->menu());
+    trayIcon_->show();
     // Shown only when it will stay open: a window that opens and closes at once would flash.
     if (!delegate_.settings().hasCompletedOnboarding()) {
-        onboarding_->show();
+        onboarding().show();
     }
     delegate_.applicationDidFinishLaunching();
     if (!options_.trayAvailable) {
         openSettings();
     }
+}
+
+// Made when first needed: most starts never show it, and windows cost time at start.
+OnboardingView& QuilloApp::onboarding() {
+    if (!onboarding_) {
+        onboarding_ = std::make_unique<OnboardingView>(
+            delegate_.permissionsManager(), delegate_.settings(),
+            [this](bool prompt) { delegate_.startEngine(prompt); },
+            [this] { return delegate_.services().accessibilityTrust.untrustedReason(); });
+        // Ctrl+, and Ctrl+Q work in every Quillo window, as they do in the menu.
+        onboarding_->addAction(menuBar_->settingsAction());
+        onboarding_->addAction(menuBar_->quitAction());
+    }
+    return *onboarding_;
 }
 
 SettingsView& QuilloApp::ensureSettingsWindow() {
@@ -98,10 +104,11 @@ void QuilloApp::popUpMenu() {
 }
 
 void QuilloApp::explainAccess() {
-    onboarding_->explainMissingAccess();
-    onboarding_->show();
-    onboarding_->raise();
-    onboarding_->activateWindow();
+    OnboardingView& window = onboarding();
+    window.explainMissingAccess();
+    window.show();
+    window.raise();
+    window.activateWindow();
 }
 
 // The first top-level window titled "Welcome to Quillo", as the user sees it.

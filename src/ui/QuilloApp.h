@@ -46,8 +46,10 @@ class QuilloApp : public QObject {
     void popUpMenu();
 
     MenuBarView& menuBar() const { return *menuBar_; }
+    // None before `launch`.
     TrayIcon* trayIcon() const { return trayIcon_.get(); }
-    OnboardingView& onboarding() const { return *onboarding_; }
+    // The window "Welcome to Quillo", made (hidden) if it was not yet.
+    OnboardingView& onboarding();
     // None until the window was first opened.
     SettingsView* settingsWindow() const { return settings_.get(); }
     SettingsView& ensureSettingsWindow();

@@ -41,7 +41,6 @@ class QuilloAppTest : public QObject {
         ui::QuilloApp app(desktop.delegate(), options(false));
         app.launch();
         desktop.sim().runUntilIdle();
-        QVERIFY(app.trayIcon() == nullptr);
         QVERIFY(app.settingsWindow() != nullptr);
         QVERIFY(app.settingsWindow()->isVisible());
     }
