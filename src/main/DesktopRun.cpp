@@ -1,15 +1,22 @@
 #include "main/DesktopRun.h"
 
-#include "engine/TextExpansionEngine.h"
-#include "engine/TextReplacer.h"
-#include "model/AppSettings.h"
-#include "model/SnippetStore.h"
+#include "app/AppDelegate.h"
+#include "ui/OnboardingView.h"
+#include "ui/QuilloApp.h"
+#include "ui/SettingsView.h"
+#include "ui/SingleInstance.h"
+#include "ui/Symbols.h"
+
+#include <QApplication>
+#include <QSocketNotifier>
+#include <QSystemTrayIcon>
+#include <QTimer>
+
+// After Qt's headers: Xlib's macros (CursorShape, None, Bool) would break them.
 #include "platform/linux/LinuxDesktop.h"
 #include "platform/linux/X11KeyboardTap.h"
 #include "platform/linux/X11Trust.h"
 
-#include <QGuiApplication>
-#include <QSocketNotifier>
 #include <csignal>
 #include <iostream>
 #include <sys/signalfd.h>
@@ -51,7 +58,43 @@ grabbedHotkeys(const std::vector<model::Snippet>& snippets) {
     return hotkeys;
 }
 
-int runDesktop(int argc, char** argv) {
+std::optional<DesktopOptions> parseDesktopOptions(const std::vector<std::string>& args) {
+    DesktopOptions options;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const bool hasValue = i + 1 < args.size();
+        if (args[i] == "--show" && hasValue) {
+            options.show = args[++i];
+        } else if (args[i] == "--tab" && hasValue) {
+            options.tab = args[++i];
+        } else if (args[i] == "--quit-when-ready") {
+            options.quitWhenReady = true;
+        } else {
+            return std::nullopt;
+        }
+    }
+    return options;
+}
+
+namespace {
+
+// What the scripts' switches ask to see, once the program is up.
+void showRequested(ui::QuilloApp& quilloApp, const DesktopOptions& options) {
+    if (options.show == "menu") {
+        // The tray host needs a moment to place the icon that the menu hangs from.
+        QTimer::singleShot(500, &quilloApp, [&quilloApp] { quilloApp.popUpMenu(); });
+    } else if (options.show == "onboarding") {
+        quilloApp.onboarding().show();
+    } else if (options.show == "settings") {
+        quilloApp.openSettings();
+        const auto tab =
+            ui::SettingsView::tabNamed(QString::fromStdString(options.tab.value_or("")));
+        quilloApp.settingsWindow()->showTab(tab.value_or(ui::SettingsView::Tab::snippets));
+    }
+}
+
+} // namespace
+
+int runDesktop(int argc, char** argv, const DesktopOptions& options) {
     if (const std::string reason = x11::X11Trust::check(); !reason.empty()) {
         std::cout << "Quillo needs an X11 display. " << reason
                   << " (quillo simulate tries your snippets without one.)" << std::endl;
@@ -62,43 +105,59 @@ int runDesktop(int argc, char** argv) {
 
     // The clipboard Quillo pastes through is the X display's, whatever the session prefers.
     qputenv("QT_QPA_PLATFORM", "xcb");
-    QGuiApplication application(argc, argv);
-    QGuiApplication::setApplicationName("Quillo");
-    QGuiApplication::setQuitOnLastWindowClosed(false);
+    QApplication application(argc, argv);
+    QApplication::setApplicationName("Quillo");
+    QApplication::setDesktopFileName("io.github.quillo.Quillo");
+    QApplication::setWindowIcon(ui::assetIcon("AppIconColor"));
+    // Closing the last window leaves Quillo in the tray.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    ui::SingleInstance instance;
+    if (!instance.claim("show-settings")) {
+        std::cout << "Quillo is already running: its settings window comes to the front."
+                  << std::endl;
+        return 0;
+    }
 
     auto desktop = linuxdesktop::LinuxDesktop::open();
     if (!desktop) {
         std::cout << "Quillo needs an X11 display. " << x11::X11Trust::check() << std::endl;
         return 1;
     }
-    const auto services = desktop->services();
-    model::SnippetStore store(services.files);
-    model::AppSettings settings(services.preferences, services.loginItem);
-    engine::TextExpansionEngine engine(store, settings, services,
-                                       std::make_unique<engine::TextReplacer>(services));
+    app::AppDelegate delegate(desktop->services());
 
     auto& tap = desktop->keyboardTap();
+    model::SnippetStore& store = delegate.snippetStore();
     const auto followSnippets = [&] { tap.setGrabbedHotkeys(grabbedHotkeys(store.snippets())); };
     followSnippets();
     const auto subscription = store.subscribe(followSnippets);
 
-    engine.start();
-    if (!tap.isRunning()) {
+    ui::QuilloApp quilloApp(delegate, {.trayAvailable = QSystemTrayIcon::isSystemTrayAvailable(),
+                                       .moreAppsUrl = {},
+                                       .quit = [] { QApplication::quit(); }});
+    QObject::connect(&instance, &ui::SingleInstance::messageReceived, &quilloApp,
+                     [&quilloApp] { quilloApp.openSettings(); });
+    quilloApp.launch();
+    if (delegate.engine() != nullptr && !tap.isRunning()) {
         std::cout << "Quillo cannot watch the keyboard: the X display refused to record it."
                   << std::endl;
         return 1;
     }
+    showRequested(quilloApp, options);
 
     QSocketNotifier quitNotifier(signalFd, QSocketNotifier::Read);
     QObject::connect(&quitNotifier, &QSocketNotifier::activated, [signalFd] {
         signalfd_siginfo info{};
         while (read(signalFd, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
         }
-        QGuiApplication::quit();
+        QApplication::quit();
     });
+    if (options.quitWhenReady) {
+        QTimer::singleShot(0, &application, [] { QApplication::quit(); });
+    }
 
     std::cout << "Quillo is running" << std::endl;
-    const int status = QGuiApplication::exec();
+    const int status = QApplication::exec();
     desktop->shutdown();
     close(signalFd);
     return status;

@@ -6,13 +6,26 @@
 #include "model/Snippet.h"
 #include "platform/Platform.h"
 
+#include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
 namespace quillo::cli {
 
-// Returns the exit status: 0 after a signal, 1 when the desktop cannot be used.
-int runDesktop(int argc, char** argv);
+// Switches for scripts, not for users: open a window at start (scripts/screenshots), or quit as
+// soon as the tray is up (to measure the start).
+struct DesktopOptions {
+    std::optional<std::string> show; // "menu", "onboarding" or "settings"
+    std::optional<std::string> tab;  // the settings tab: "snippets", "general", "help", "about"
+    bool quitWhenReady = false;
+};
+// None when an argument is not one of these switches.
+std::optional<DesktopOptions> parseDesktopOptions(const std::vector<std::string>& args);
+
+// Returns the exit status: 0 after a signal or Quit (or when another Quillo already runs, which
+// then shows its settings window), 1 when the desktop cannot be used.
+int runDesktop(int argc, char** argv, const DesktopOptions& options = {});
 
 // The key combinations of the enabled hotkey snippets, which the keyboard tap has to grab. A
 // stored key code outside the 16-bit range belongs to no key and is left out.

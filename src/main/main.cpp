@@ -44,9 +44,10 @@ int main(int argc, char** argv) {
         std::cout << usage;
         return 0;
     }
-    if (!args.empty()) {
+    const auto options = quillo::cli::parseDesktopOptions(args);
+    if (!options) {
         std::cerr << "quillo: unknown command " << args[0] << "\n\n" << usage;
         return 2;
     }
-    return quillo::cli::runDesktop(argc, argv);
+    return quillo::cli::runDesktop(argc, argv, *options);
 }

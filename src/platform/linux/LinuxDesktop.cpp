@@ -4,6 +4,7 @@
 #include "platform/linux/LinuxFiles.h"
 #include "platform/linux/LinuxLoginItem.h"
 #include "platform/linux/LinuxPreferences.h"
+#include "platform/linux/QtAlerts.h"
 #include "platform/linux/QtNetwork.h"
 #include "platform/linux/QtPasteboard.h"
 #include "platform/linux/QtTime.h"
@@ -18,27 +19,8 @@
 #include "platform/linux/XlibHeaders.h"
 
 #include <QCoreApplication>
-#include <iostream>
 
 namespace quillo::linuxdesktop {
-
-namespace {
-
-// Until the program has windows, an alert is a message on standard output that takes its
-// default answer.
-class ConsoleAlerts final : public platform::Alerts {
-  public:
-    std::size_t run(const platform::Alert& alert) override {
-        std::cout << alert.messageText;
-        if (!alert.informativeText.empty()) {
-            std::cout << " " << alert.informativeText;
-        }
-        std::cout << std::endl;
-        return 0;
-    }
-};
-
-} // namespace
 
 struct LinuxDesktop::Parts {
     explicit Parts(std::unique_ptr<x11::X11Connection> opened)
@@ -60,7 +42,7 @@ struct LinuxDesktop::Parts {
     x11::X11Workspace workspace;
     CanberraSound sound{
         CanberraSound::installedFallback(QCoreApplication::applicationDirPath().toStdString())};
-    ConsoleAlerts alerts;
+    QtAlerts alerts;
     LinuxPreferences preferences;
     LinuxLoginItem loginItem;
     LinuxFiles files;

@@ -1,13 +1,25 @@
 #include "platform/linux/QtAlerts.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
+#include <iostream>
 #include <vector>
 
 namespace quillo::linuxdesktop {
 
 std::size_t QtAlerts::run(const platform::Alert& alert) {
+    // A program without widgets (the headless runs) can still be told: in one line, taking the
+    // default answer.
+    if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) {
+        std::cout << alert.messageText;
+        if (!alert.informativeText.empty()) {
+            std::cout << " " << alert.informativeText;
+        }
+        std::cout << std::endl;
+        return 0;
+    }
     QMessageBox box;
     box.setIcon(QMessageBox::Information);
     box.setWindowTitle(QStringLiteral("Quillo"));

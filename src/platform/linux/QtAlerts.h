@@ -1,4 +1,5 @@
-// Alerts as Qt message boxes, modal, in front of Quillo's windows. Needs a QApplication.
+// Alerts as Qt message boxes, modal, in front of Quillo's windows; a line on standard output
+// where the program has no widgets (no QApplication).
 #pragma once
 
 #include "platform/Platform.h"
