@@ -5,6 +5,7 @@
 //   grab [xi]                grabs the keyboard as a password prompt does (with XInput 2, as GTK
 //                            does, when "xi" is given), says "grabbed", then writes what is
 //                            typed (<BS> for Backspace, <C-x> for Ctrl+x)
+//   hold                     holds Ctrl+Alt+M as a hotkey of its own, says "holding"
 //   active CLASS             names a window of class CLASS the active one, as a window manager
 //                            does, and says "active"
 #include <QBuffer>
@@ -149,6 +150,21 @@ int grabWithXInput2() {
     }
 }
 
+int hold() {
+    Display* display = XOpenDisplay(nullptr);
+    if (display == nullptr) {
+        return 1;
+    }
+    XGrabKey(display, XKeysymToKeycode(display, XK_m), ControlMask | Mod1Mask,
+             DefaultRootWindow(display), False, GrabModeAsync, GrabModeAsync);
+    XSync(display, False);
+    std::cout << "holding" << std::endl;
+    while (true) {
+        XEvent event;
+        XNextEvent(display, &event);
+    }
+}
+
 int active(const char* className) {
     Display* display = XOpenDisplay(nullptr);
     if (display == nullptr) {
@@ -184,9 +200,13 @@ int main(int argc, char** argv) {
     if (mode == "grab") {
         return argc > 2 && std::string(argv[2]) == "xi" ? grabWithXInput2() : grab();
     }
+    if (mode == "hold") {
+        return hold();
+    }
     if (mode == "active" && argc == 3) {
         return active(argv[2]);
     }
-    std::cerr << "usage: quillo_e2e_helper png | own TEXT HTML PNG | grab [xi] | active CLASS\n";
+    std::cerr
+        << "usage: quillo_e2e_helper png | own TEXT HTML PNG | grab [xi] | hold | active CLASS\n";
     return 2;
 }

@@ -283,6 +283,25 @@ secure_input | secure_input_xinput2)
     expect_entry "x"
     ;;
 
+hotkey_taken)
+    # Another program holds Ctrl+Alt+M: Quillo says so once and goes on with the rest.
+    write_snippets "$(snippet '' 'Hi!' Hotkey '"hotkeyKeyCode":46,"hotkeyModifiers":786432')" \
+        "$(snippet omw 'On my way')"
+    "$helper" hold >"$work/holding" &
+    pids+=($!)
+    for _ in $(seq 100); do
+        [ -s "$work/holding" ] && break
+        sleep 0.05
+    done
+    start_quillo
+    start_entry
+    type_keys 'omw '
+    settle
+    expect_entry "On my way"
+    [ "$(grep -c 'Hotkey Ctrl+Alt+M is taken by another program' "$work/quillo.out")" = 1 ] ||
+        fail "quillo did not say once that Ctrl+Alt+M is taken"
+    ;;
+
 caps_lock)
     # Caps Lock on: hotkeys still fire (their grab has a Caps Lock variant), and typed text
     # keeps its case.

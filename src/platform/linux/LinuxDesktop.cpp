@@ -51,10 +51,12 @@ struct LinuxDesktop::Parts {
 
 void LinuxDesktop::prepareProcess() {
     XInitThreads();
-    x11::installErrorHandler();
 }
 
 std::unique_ptr<LinuxDesktop> LinuxDesktop::open() {
+    // Qt's X11 platform sets an error handler of its own when the application starts; this one
+    // has to come after it, or a hotkey that another program holds would go unnoticed.
+    x11::installErrorHandler();
     auto connection = x11::X11Connection::open();
     if (!connection) {
         return nullptr;

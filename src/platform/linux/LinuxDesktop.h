@@ -16,10 +16,11 @@ namespace quillo::linuxdesktop {
 
 class LinuxDesktop {
   public:
-    // Makes Xlib safe for the threads to come and its errors survivable. Call first thing, before
-    // Qt or anything else opens a connection.
+    // Makes Xlib safe for the threads to come. Call first thing, before Qt or anything else
+    // opens a connection.
     static void prepareProcess();
-    // None when the X display cannot be opened; X11Trust tells why.
+    // None when the X display cannot be opened; X11Trust tells why. Call after the application
+    // object exists.
     static std::unique_ptr<LinuxDesktop> open();
     ~LinuxDesktop();
     LinuxDesktop(const LinuxDesktop&) = delete;
