@@ -1,6 +1,7 @@
 #include "main/DesktopRun.h"
 
 #include "app/AppDelegate.h"
+#include "main/UiDesktopHooks.h"
 #include "ui/OnboardingView.h"
 #include "ui/QuilloApp.h"
 #include "ui/SettingsView.h"
@@ -125,6 +126,7 @@ int runDesktop(int argc, char** argv, const DesktopOptions& options) {
         return 1;
     }
     app::AppDelegate delegate(desktop->services());
+    installUiDesktopHooks();
 
     auto& tap = desktop->keyboardTap();
     model::SnippetStore& store = delegate.snippetStore();

@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QLocale>
+#include <QPixmap>
 #include <QPushButton>
 #include <QSet>
 #include <QTextStream>
@@ -223,6 +224,12 @@ AppPicker::AppPicker(std::vector<ApplicationEntry> entries, QWidget* parent)
                                                             : QIcon::fromTheme(entry.iconName);
         if (icon.isNull()) {
             icon = QIcon::fromTheme(QStringLiteral("application-x-executable"));
+        }
+        if (icon.isNull()) {
+            // An empty square keeps the names of icon-less entries in line with the others.
+            QPixmap blank(list_->iconSize());
+            blank.fill(Qt::transparent);
+            icon = QIcon(blank);
         }
         item->setIcon(icon);
         item->setData(Qt::UserRole, entry.id);
