@@ -2,15 +2,21 @@
 // freedesktop sound theme through libcanberra (as the desktop's own notifications are), or,
 // where the theme has no such sound, the short sound Quillo ships.
 //
-// Nothing is opened until the first sound: most users never switch the sound on, and opening
-// the sound system costs time at start.
+// Sounds are played by a thread of their own, started with the first sound: opening the sound
+// system takes a few hundred milliseconds, which the main thread (the keyboard's) must not wait
+// for, and most users never switch the sound on.
 #pragma once
 
 #include "platform/Platform.h"
 
+#include <chrono>
+#include <condition_variable>
+#include <deque>
 #include <filesystem>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <thread>
 
 struct ca_context;
 
@@ -24,7 +30,7 @@ class CanberraSound final : public platform::Sound {
     CanberraSound(const CanberraSound&) = delete;
     CanberraSound& operator=(const CanberraSound&) = delete;
 
-    // Plays without waiting; a desktop without sound stays silent.
+    // Returns at once; a desktop without sound stays silent.
     void play(std::string_view name) override;
 
     // The sound theme's event for a sound the logic names ("Pop"); other names pass unchanged.
@@ -34,11 +40,21 @@ class CanberraSound final : public platform::Sound {
     static std::filesystem::path installedFallback(const std::filesystem::path& programFolder);
 
   private:
-    bool open();
+    void run();
+    // On the sound thread.
+    void playNow(const std::string& eventId);
 
-    std::filesystem::path fallbackFile_;
+    const std::filesystem::path fallbackFile_;
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::deque<std::string> pending_;
+    bool stopping_ = false;
+    std::thread thread_;
+
+    // The sound thread's own.
     ca_context* context_ = nullptr;
-    bool failed_ = false;
+    std::chrono::steady_clock::time_point quietUntil_;
 };
 
 } // namespace quillo::linuxdesktop
