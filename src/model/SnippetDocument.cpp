@@ -2,9 +2,11 @@
 
 #include "unicode/UnicodeText.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <exception>
 #include <limits>
 #include <nlohmann/json.hpp>
@@ -32,142 +34,179 @@ constexpr std::size_t maxQuotedBytes = 40;
 // the disk. The output is byte for byte what the JSON library writes (compact, no key sorting,
 // text as UTF-8 with only the characters JSON requires escaped).
 
-// Well-formed UTF-8 (no overlong forms, no surrogates, nothing beyond U+10FFFF).
-bool isUtf8(std::string_view text) {
-    std::size_t i = 0;
-    const auto byteAt = [&](std::size_t at) { return static_cast<unsigned char>(text[at]); };
-    while (i < text.size()) {
-        const unsigned char lead = byteAt(i);
-        if (lead < 0x80) {
-            ++i;
-            continue;
-        }
-        std::size_t trail = 0;
-        unsigned char low = 0x80;
-        unsigned char high = 0xBF;
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            trail = 1;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            trail = 2;
-            low = lead == 0xE0 ? 0xA0 : 0x80;
-            high = lead == 0xED ? 0x9F : 0xBF;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            trail = 3;
-            low = lead == 0xF0 ? 0x90 : 0x80;
-            high = lead == 0xF4 ? 0x8F : 0xBF;
-        } else {
-            return false;
-        }
-        if (i + trail >= text.size()) {
-            return false;
-        }
-        for (std::size_t k = 1; k <= trail; ++k) {
-            const unsigned char b = byteAt(i + k);
-            if (b < (k == 1 ? low : 0x80) || b > (k == 1 ? high : 0xBF)) {
-                return false;
-            }
-        }
-        i += trail + 1;
+// The length of the well-formed UTF-8 sequence that starts a non-ASCII byte at `at`, or 0 when
+// there is none (an overlong form, a surrogate, a value beyond U+10FFFF, a cut sequence).
+std::size_t utf8SequenceLength(std::string_view text, std::size_t at) {
+    const auto byteAt = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byteAt(at);
+    std::size_t trail = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        trail = 1;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        trail = 2;
+        low = lead == 0xE0 ? 0xA0 : 0x80;
+        high = lead == 0xED ? 0x9F : 0xBF;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        trail = 3;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        return 0;
     }
-    return true;
+    if (at + trail >= text.size()) {
+        return 0;
+    }
+    for (std::size_t k = 1; k <= trail; ++k) {
+        const unsigned char b = byteAt(at + k);
+        if (b < (k == 1 ? low : 0x80) || b > (k == 1 ? high : 0xBF)) {
+            return 0;
+        }
+    }
+    return trail + 1;
 }
 
+// Appends to the text of a document, or to the bytes that go to the file.
+void put(std::string& out, std::string_view text) {
+    out.append(text);
+}
+void put(std::string& out, char c) {
+    out.push_back(c);
+}
+void put(platform::Bytes& out, std::string_view text) {
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
+    out.insert(out.end(), bytes, bytes + text.size());
+}
+void put(platform::Bytes& out, char c) {
+    out.push_back(static_cast<std::uint8_t>(c));
+}
+
+template <typename Buffer>
 class DocumentWriter {
   public:
-    explicit DocumentWriter(std::size_t expectedBytes) { out_.reserve(expectedBytes); }
+    explicit DocumentWriter(Buffer& out) : out_(out) {}
 
-    void raw(std::string_view text) { out_.append(text); }
+    void raw(std::string_view text) { put(out_, text); }
 
     // A key of the format: plain ASCII, written as it is.
     void key(std::string_view name, bool first = false) {
         if (!first) {
-            out_.push_back(',');
+            put(out_, ',');
         }
-        out_.push_back('"');
-        out_.append(name);
-        out_.append("\":");
+        put(out_, '"');
+        put(out_, name);
+        put(out_, "\":");
     }
 
     void string(std::string_view text) {
-        if (!isUtf8(text)) {
-            // Rare, and the library's way of mending broken text is the one to keep.
-            out_.append(
-                Json(std::string(text)).dump(-1, ' ', false, Json::error_handler_t::replace));
-            return;
-        }
-        out_.push_back('"');
+        const std::size_t mark = out_.size();
+        put(out_, '"');
         std::size_t plainFrom = 0;
-        for (std::size_t i = 0; i < text.size(); ++i) {
+        for (std::size_t i = 0; i < text.size();) {
             const auto c = static_cast<unsigned char>(text[i]);
-            if (c >= 0x20 && c != '"' && c != '\\') {
+            if (c >= 0x20 && c < 0x80 && c != '"' && c != '\\') {
+                ++i;
                 continue;
             }
-            out_.append(text.substr(plainFrom, i - plainFrom));
-            plainFrom = i + 1;
-            switch (c) {
-            case '"':
-                out_.append("\\\"");
-                break;
-            case '\\':
-                out_.append("\\\\");
-                break;
-            case '\b':
-                out_.append("\\b");
-                break;
-            case '\f':
-                out_.append("\\f");
-                break;
-            case '\n':
-                out_.append("\\n");
-                break;
-            case '\r':
-                out_.append("\\r");
-                break;
-            case '\t':
-                out_.append("\\t");
-                break;
-            default: {
-                constexpr char hex[] = "0123456789abcdef";
-                out_.append("\\u00");
-                out_.push_back(hex[c >> 4]);
-                out_.push_back(hex[c & 0xF]);
+            if (c >= 0x80) {
+                const std::size_t length = utf8SequenceLength(text, i);
+                if (length == 0) {
+                    // Rare, and the library's way of mending broken text is the one to keep.
+                    out_.resize(mark);
+                    put(out_, Json(std::string(text))
+                                  .dump(-1, ' ', false, Json::error_handler_t::replace));
+                    return;
+                }
+                i += length;
+                continue;
             }
-            }
+            put(out_, text.substr(plainFrom, i - plainFrom));
+            escape(c);
+            plainFrom = ++i;
         }
-        out_.append(text.substr(plainFrom));
-        out_.push_back('"');
+        put(out_, text.substr(plainFrom));
+        put(out_, '"');
+    }
+
+    void uuid(const Uuid& id) {
+        static constexpr char digits[] = "0123456789ABCDEF";
+        char text[38];
+        std::size_t at = 0;
+        text[at++] = '"';
+        const auto& bytes = id.bytes();
+        for (std::size_t i = 0; i < bytes.size(); ++i) {
+            if (i == 4 || i == 6 || i == 8 || i == 10) {
+                text[at++] = '-';
+            }
+            text[at++] = digits[bytes[i] >> 4];
+            text[at++] = digits[bytes[i] & 0x0F];
+        }
+        text[at++] = '"';
+        put(out_, std::string_view(text, at));
     }
 
     template <typename Integer>
     void integer(Integer value) {
         char digits[24];
         const auto end = std::to_chars(std::begin(digits), std::end(digits), value).ptr;
-        out_.append(digits, end);
+        put(out_, std::string_view(digits, static_cast<std::size_t>(end - digits)));
     }
 
-    void boolean(bool value) { out_.append(value ? "true" : "false"); }
+    void boolean(bool value) { put(out_, value ? "true" : "false"); }
 
     void strings(const std::vector<std::string>& values) {
-        out_.push_back('[');
+        put(out_, '[');
         for (std::size_t i = 0; i < values.size(); ++i) {
             if (i > 0) {
-                out_.push_back(',');
+                put(out_, ',');
             }
             string(values[i]);
         }
-        out_.push_back(']');
+        put(out_, ']');
     }
 
-    std::string take() { return std::move(out_); }
-
   private:
-    std::string out_;
+    void escape(unsigned char c) {
+        switch (c) {
+        case '"':
+            put(out_, "\\\"");
+            break;
+        case '\\':
+            put(out_, "\\\\");
+            break;
+        case '\b':
+            put(out_, "\\b");
+            break;
+        case '\f':
+            put(out_, "\\f");
+            break;
+        case '\n':
+            put(out_, "\\n");
+            break;
+        case '\r':
+            put(out_, "\\r");
+            break;
+        case '\t':
+            put(out_, "\\t");
+            break;
+        default: {
+            constexpr char hex[] = "0123456789abcdef";
+            put(out_, "\\u00");
+            put(out_, hex[c >> 4]);
+            put(out_, hex[c & 0xF]);
+        }
+        }
+    }
+
+    Buffer& out_;
 };
 
-void writeStep(DocumentWriter& out, const MacroStep& step) {
+template <typename Buffer>
+void writeStep(DocumentWriter<Buffer>& out, const MacroStep& step) {
     out.raw("{");
     out.key("id", true);
-    out.string(step.id.toString());
+    out.uuid(step.id);
     out.key("type");
     out.string(toString(step.type));
     out.key("text");
@@ -181,10 +220,11 @@ void writeStep(DocumentWriter& out, const MacroStep& step) {
     out.raw("}");
 }
 
-void writeSnippet(DocumentWriter& out, const Snippet& snippet) {
+template <typename Buffer>
+void writeSnippet(DocumentWriter<Buffer>& out, const Snippet& snippet) {
     out.raw("{");
     out.key("id", true);
-    out.string(snippet.id.toString());
+    out.uuid(snippet.id);
     out.key("shortcut");
     out.string(snippet.shortcut);
     out.key("replacement");
@@ -217,6 +257,27 @@ void writeSnippet(DocumentWriter& out, const Snippet& snippet) {
     }
     out.raw("]");
     out.raw("}");
+}
+
+template <typename Buffer>
+void writeDocument(Buffer& out, const std::vector<Snippet>& snippets) {
+    // The fixed part of a snippet is some 200 bytes; the texts come on top. Reserving once keeps
+    // a large list from being copied as the text grows.
+    std::size_t expected = 2;
+    for (const auto& snippet : snippets) {
+        expected += 220 + snippet.shortcut.size() + snippet.replacement.size() +
+                    150 * snippet.macroSteps.size();
+    }
+    out.reserve(expected);
+    DocumentWriter<Buffer> writer(out);
+    writer.raw("[");
+    for (std::size_t i = 0; i < snippets.size(); ++i) {
+        if (i > 0) {
+            writer.raw(",");
+        }
+        writeSnippet(writer, snippets[i]);
+    }
+    writer.raw("]");
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -426,31 +487,51 @@ Snippet decodeSnippet(const Json& value, std::size_t number) {
     return snippet;
 }
 
-// Measured before parsing, so that no part of the parser ever sees a pathologically deep
-// document. Brackets inside strings do not count.
-bool isNestedTooDeeply(std::string_view json) {
+// The document's shape, measured in one quick pass before parsing: whether it nests too deeply
+// (so that no part of the parser ever sees a pathologically deep document) and how many objects
+// its top-level array holds (so that room for the snippets is made once). Brackets inside
+// strings do not count.
+struct DocumentShape {
+    bool tooDeep = false;
+    std::size_t topLevelObjects = 0;
+};
+
+DocumentShape measure(std::string_view json) {
+    DocumentShape shape;
     int depth = 0;
-    bool inString = false;
-    bool escaped = false;
-    for (const char c : json) {
-        if (inString) {
-            if (escaped) {
-                escaped = false;
-            } else if (c == '\\') {
-                escaped = true;
-            } else if (c == '"') {
-                inString = false;
-            }
-            continue;
-        }
+    const char* at = json.data();
+    const char* const end = at + json.size();
+    while (at < end) {
+        const char c = *at++;
         switch (c) {
-        case '"':
-            inString = true;
+        case '"': {
+            // On to the closing quote: the first one after an even run of backslashes.
+            const char* const start = at;
+            for (;;) {
+                const auto* quote = static_cast<const char*>(
+                    std::memchr(at, '"', static_cast<std::size_t>(end - at)));
+                if (quote == nullptr) {
+                    return shape; // unterminated; the parser will say where
+                }
+                std::size_t backslashes = 0;
+                for (const char* before = quote; before > start && before[-1] == '\\'; --before) {
+                    ++backslashes;
+                }
+                at = quote + 1;
+                if (backslashes % 2 == 0) {
+                    break;
+                }
+            }
             break;
+        }
         case '[':
         case '{':
+            if (c == '{' && depth == 1) {
+                ++shape.topLevelObjects;
+            }
             if (++depth > maxNestingDepth) {
-                return true;
+                shape.tooDeep = true;
+                return shape;
             }
             break;
         case ']':
@@ -461,7 +542,11 @@ bool isNestedTooDeeply(std::string_view json) {
             break;
         }
     }
-    return false;
+    return shape;
+}
+
+bool isNestedTooDeeply(std::string_view json) {
+    return measure(json).tooDeep;
 }
 
 // The keys of both records that the direct reader knows; each is a bit in a set of keys seen.
@@ -499,6 +584,12 @@ class DirectReader {
     using number_float_t = Json::number_float_t;
     using string_t = Json::string_t;
     using binary_t = Json::binary_t;
+
+    // Room for the snippets the document seems to hold, but no more than its size allows for
+    // (no snippet is written in fewer than 128 bytes), whatever a hostile document claims.
+    DirectReader(std::size_t expectedSnippets, std::size_t documentBytes) {
+        snippets_.reserve(std::min(expectedSnippets, documentBytes / 128));
+    }
 
     bool null() {
         if (skipping()) {
@@ -840,9 +931,9 @@ class DirectReader {
     bool gaveUp_ = false;
 };
 
-std::optional<std::vector<Snippet>> readDirectly(std::string_view json) {
+std::optional<std::vector<Snippet>> readDirectly(std::string_view json, std::size_t expected) {
     try {
-        DirectReader reader;
+        DirectReader reader(expected, json.size());
         if (!Json::sax_parse(json.begin(), json.end(), &reader)) {
             return std::nullopt;
         }
@@ -880,29 +971,23 @@ std::string parseErrorDescription(const Json::parse_error& error) {
 } // namespace
 
 std::string encodeSnippets(const std::vector<Snippet>& snippets) {
-    // The fixed part of a snippet is some 200 bytes; the texts come on top.
-    std::size_t expected = 2;
-    for (const auto& snippet : snippets) {
-        expected += 220 + snippet.shortcut.size() + snippet.replacement.size() +
-                    150 * snippet.macroSteps.size();
-    }
-    DocumentWriter out(expected);
-    out.raw("[");
-    for (std::size_t i = 0; i < snippets.size(); ++i) {
-        if (i > 0) {
-            out.raw(",");
-        }
-        writeSnippet(out, snippets[i]);
-    }
-    out.raw("]");
-    return out.take();
+    std::string document;
+    writeDocument(document, snippets);
+    return document;
+}
+
+platform::Bytes encodeSnippetsAsBytes(const std::vector<Snippet>& snippets) {
+    platform::Bytes document;
+    writeDocument(document, snippets);
+    return document;
 }
 
 std::variant<std::vector<Snippet>, DecodeError> decodeSnippets(std::string_view json) {
-    if (isNestedTooDeeply(json)) {
+    const DocumentShape shape = measure(json);
+    if (shape.tooDeep) {
         return DecodeError{"the document is nested too deeply"};
     }
-    if (auto snippets = readDirectly(json)) {
+    if (auto snippets = readDirectly(json, shape.topLevelObjects)) {
         return std::move(*snippets);
     }
     return decodeSnippetsThroughTree(json);

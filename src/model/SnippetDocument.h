@@ -3,6 +3,7 @@
 #pragma once
 
 #include "model/Snippet.h"
+#include "platform/Platform.h"
 
 #include <string>
 #include <string_view>
@@ -18,6 +19,8 @@ struct DecodeError {
 
 // Compact JSON, keys in field order, hotkey keys left out when absent, UUIDs in upper case.
 std::string encodeSnippets(const std::vector<Snippet>& snippets);
+// The same document as the bytes of a file, with no copy of a large list's text on the way.
+platform::Bytes encodeSnippetsAsBytes(const std::vector<Snippet>& snippets);
 
 // The whole list, or one error for the whole document.
 std::variant<std::vector<Snippet>, DecodeError> decodeSnippets(std::string_view json);

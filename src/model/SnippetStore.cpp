@@ -13,10 +13,6 @@ std::string_view asText(const platform::Bytes& bytes) {
     return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
 }
 
-platform::Bytes asBytes(const std::string& text) {
-    return {text.begin(), text.end()};
-}
-
 } // namespace
 
 SnippetStore::SnippetStore(platform::Files& files) : files_(files) {
@@ -125,7 +121,7 @@ void SnippetStore::save() {
     if (!keepUnreadableFile()) {
         return;
     }
-    if (auto error = files_.writeAtomically(*snippetsFile_, asBytes(encodeSnippets(snippets_)))) {
+    if (auto error = files_.writeAtomically(*snippetsFile_, encodeSnippetsAsBytes(snippets_))) {
         std::cout << "Failed to save snippets: " << error->description << std::endl;
     }
 }

@@ -170,7 +170,11 @@ TEST(SnippetDocumentWriter, WritesWhatTheJsonLibraryWrites) {
     for (std::uint64_t seed = 1; seed <= 3000; ++seed) {
         RandomLists random(seed);
         const auto snippets = random.list();
-        ASSERT_EQ(encodeSnippets(snippets), libraryEncoding(snippets)) << "seed " << seed;
+        const std::string expected = libraryEncoding(snippets);
+        ASSERT_EQ(encodeSnippets(snippets), expected) << "seed " << seed;
+        ASSERT_EQ(encodeSnippetsAsBytes(snippets),
+                  platform::Bytes(expected.begin(), expected.end()))
+            << "seed " << seed;
     }
 }
 
