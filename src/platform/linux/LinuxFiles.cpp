@@ -106,6 +106,12 @@ platform::Result<Bytes> readFile(const fs::path& path) {
         return {std::nullopt, errnoError("read", path, errno)};
     }
     Bytes data;
+    // One allocation of the file's size: a growing buffer would copy a large snippets file
+    // several times over, and touching that much fresh memory is what makes a start-up slow.
+    struct stat info {};
+    if (::fstat(file.get(), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
+        data.reserve(static_cast<std::size_t>(info.st_size));
+    }
     std::uint8_t buffer[65536];
     for (;;) {
         const ssize_t n = ::read(file.get(), buffer, sizeof buffer);
