@@ -1,5 +1,6 @@
 #include "model/SnippetDocument.h"
 
+#include "model/PlainJson.h"
 #include "unicode/UnicodeText.h"
 
 #include <algorithm>
@@ -33,39 +34,6 @@ constexpr std::size_t maxQuotedBytes = 40;
 // the main thread after every edit, and for a hundred thousand snippets the tree cost more than
 // the disk. The output is byte for byte what the JSON library writes (compact, no key sorting,
 // text as UTF-8 with only the characters JSON requires escaped).
-
-// The length of the well-formed UTF-8 sequence that starts a non-ASCII byte at `at`, or 0 when
-// there is none (an overlong form, a surrogate, a value beyond U+10FFFF, a cut sequence).
-std::size_t utf8SequenceLength(std::string_view text, std::size_t at) {
-    const auto byteAt = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byteAt(at);
-    std::size_t trail = 0;
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        trail = 1;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        trail = 2;
-        low = lead == 0xE0 ? 0xA0 : 0x80;
-        high = lead == 0xED ? 0x9F : 0xBF;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        trail = 3;
-        low = lead == 0xF0 ? 0x90 : 0x80;
-        high = lead == 0xF4 ? 0x8F : 0xBF;
-    } else {
-        return 0;
-    }
-    if (at + trail >= text.size()) {
-        return 0;
-    }
-    for (std::size_t k = 1; k <= trail; ++k) {
-        const unsigned char b = byteAt(at + k);
-        if (b < (k == 1 ? low : 0x80) || b > (k == 1 ? high : 0xBF)) {
-            return 0;
-        }
-    }
-    return trail + 1;
-}
 
 // Appends to the text of a document, or to the bytes that go to the file.
 void put(std::string& out, std::string_view text) {
@@ -110,7 +78,7 @@ class DocumentWriter {
                 continue;
             }
             if (c >= 0x80) {
-                const std::size_t length = utf8SequenceLength(text, i);
+                const std::size_t length = plainjson::utf8SequenceLength(text, i);
                 if (length == 0) {
                     // Rare, and the library's way of mending broken text is the one to keep.
                     out_.resize(mark);
@@ -803,6 +771,8 @@ class DirectReader {
 
     bool parse_error(std::size_t, const std::string&, const Json::exception&) { return giveUp(); }
 
+    bool gaveUp() const { return gaveUp_; }
+
     // The snippets, when the whole document was read without a doubt.
     std::optional<std::vector<Snippet>> take() {
         if (gaveUp_ || at_ != At::done) {
@@ -933,6 +903,16 @@ class DirectReader {
 
 std::optional<std::vector<Snippet>> readDirectly(std::string_view json, std::size_t expected) {
     try {
+        // The quick walk takes a file as programs write it; the library's parser, slower, takes
+        // whatever else a sound document may hold (a number with a fraction in a key of
+        // another program, say).
+        DirectReader quick(expected, json.size());
+        if (walkPlainJson(json, quick)) {
+            return quick.take();
+        }
+        if (quick.gaveUp()) {
+            return std::nullopt; // the library would report the same values, and fail the same
+        }
         DirectReader reader(expected, json.size());
         if (!Json::sax_parse(json.begin(), json.end(), &reader)) {
             return std::nullopt;
