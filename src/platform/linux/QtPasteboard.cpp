@@ -2,7 +2,6 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
-#include <QMetaObject>
 #include <QMimeData>
 #include <QThread>
 #include <chrono>
@@ -66,16 +65,13 @@ void QtPasteboard::onMain(const std::function<void()>& work) const {
     };
     auto call = std::make_shared<Call>();
     auto finished = call->done.get_future();
-    QMetaObject::invokeMethod(
-        const_cast<QtPasteboard*>(this),
-        [work, call] {
-            std::lock_guard lock(call->mutex);
-            if (!call->abandoned) {
-                work();
-                call->done.set_value();
-            }
-        },
-        Qt::QueuedConnection);
+    mainThread_.post([work, call] {
+        std::lock_guard lock(call->mutex);
+        if (!call->abandoned) {
+            work();
+            call->done.set_value();
+        }
+    });
     // Waits in slices, so that a quit while the main loop can no longer answer ends the wait.
     while (finished.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
         if (stopped_) {

@@ -10,6 +10,7 @@
 #pragma once
 
 #include "platform/Platform.h"
+#include "platform/linux/TaskReceiver.h"
 
 #include <QObject>
 #include <atomic>
@@ -44,6 +45,8 @@ class QtPasteboard final : public QObject, public platform::Pasteboard {
 
     std::atomic<std::int64_t> changeCount_ = 0;
     std::atomic<bool> stopped_ = false;
+    // Lives on the main thread, where the clipboard is.
+    mutable TaskReceiver mainThread_;
 };
 
 } // namespace quillo::qt

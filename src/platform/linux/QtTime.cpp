@@ -1,7 +1,6 @@
 #include "platform/linux/QtTime.h"
 
 #include <QCoreApplication>
-#include <QMetaObject>
 #include <QTimer>
 
 namespace quillo::qt {
@@ -53,7 +52,7 @@ void QtTime::postToMain(Task task) {
             return;
         }
     }
-    QMetaObject::invokeMethod(&mainContext_, std::move(task), Qt::QueuedConnection);
+    mainContext_.post(std::move(task));
 }
 
 std::unique_ptr<platform::Timer> QtTime::startRepeating(std::chrono::milliseconds interval,

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "platform/Platform.h"
+#include "platform/linux/TaskReceiver.h"
 
 #include <QObject>
 #include <condition_variable>
@@ -37,7 +38,7 @@ class QtTime final : public platform::Time {
   private:
     void work();
 
-    QObject mainContext_;
+    TaskReceiver mainContext_;
     std::mutex mutex_;
     std::condition_variable wake_;
     std::deque<Task> queue_;

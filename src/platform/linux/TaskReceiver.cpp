@@ -1,0 +1,71 @@
+#include "platform/linux/TaskReceiver.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <utility>
+
+#if defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define QUILLO_THREAD_SANITIZER 1
+#endif
+#endif
+#if defined(__SANITIZE_THREAD__)
+#define QUILLO_THREAD_SANITIZER 1
+#endif
+#ifdef QUILLO_THREAD_SANITIZER
+#include <sanitizer/tsan_interface.h>
+#endif
+
+namespace quillo::qt {
+
+namespace {
+
+// Everything the posting thread did before the release is seen by the thread that acquires.
+void release([[maybe_unused]] void* handOver) {
+#ifdef QUILLO_THREAD_SANITIZER
+    __tsan_release(handOver);
+#endif
+}
+
+void acquire([[maybe_unused]] void* handOver) {
+#ifdef QUILLO_THREAD_SANITIZER
+    __tsan_acquire(handOver);
+#endif
+}
+
+const auto taskEventType = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+class TaskEvent final : public QEvent {
+  public:
+    explicit TaskEvent(std::function<void()> task) : QEvent(taskEventType), task_(std::move(task)) {
+        release(this);
+    }
+    // Also when the event is dropped unrun, on whichever thread drops it.
+    ~TaskEvent() override { acquire(this); }
+    TaskEvent(const TaskEvent&) = delete;
+    TaskEvent& operator=(const TaskEvent&) = delete;
+
+    void run() {
+        acquire(this);
+        task_();
+    }
+
+  private:
+    std::function<void()> task_;
+};
+
+} // namespace
+
+void TaskReceiver::post(std::function<void()> task) {
+    QCoreApplication::postEvent(this, new TaskEvent(std::move(task)));
+}
+
+bool TaskReceiver::event(QEvent* received) {
+    if (received->type() == taskEventType) {
+        static_cast<TaskEvent*>(received)->run();
+        return true;
+    }
+    return QObject::event(received);
+}
+
+} // namespace quillo::qt
