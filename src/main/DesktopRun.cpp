@@ -20,6 +20,7 @@
 
 #include <csignal>
 #include <iostream>
+#include <sys/prctl.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
 
@@ -59,6 +60,12 @@ grabbedHotkeys(const std::vector<model::Snippet>& snippets) {
     return hotkeys;
 }
 
+bool keepMemoryPrivate() {
+    // A process that is not dumpable leaves no core file, and a crash reporter gets nothing to
+    // keep; the flag goes with the process into a fork and ends at an exec.
+    return prctl(PR_SET_DUMPABLE, 0, 0, 0, 0) == 0;
+}
+
 std::optional<DesktopOptions> parseDesktopOptions(const std::vector<std::string>& args) {
     DesktopOptions options;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -96,6 +103,8 @@ void showRequested(ui::QuilloApp& quilloApp, const DesktopOptions& options) {
 } // namespace
 
 int runDesktop(int argc, char** argv, const DesktopOptions& options) {
+    // Before the first key is watched.
+    keepMemoryPrivate();
     if (const std::string reason = x11::X11Trust::check(); !reason.empty()) {
         std::cout << "Quillo needs an X11 display. " << reason
                   << " (quillo simulate tries your snippets without one.)" << std::endl;

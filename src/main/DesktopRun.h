@@ -27,6 +27,11 @@ std::optional<DesktopOptions> parseDesktopOptions(const std::vector<std::string>
 // then shows its settings window), 1 when the desktop cannot be used.
 int runDesktop(int argc, char** argv, const DesktopOptions& options = {});
 
+// Keeps the process's memory, which holds what the user has typed since the last reset, out of
+// core files and crash reports, and out of reach of other programs' debuggers. False when the
+// system refused.
+bool keepMemoryPrivate();
+
 // The key combinations of the enabled hotkey snippets, which the keyboard tap has to grab. A
 // stored key code outside the 16-bit range belongs to no key and is left out.
 std::vector<std::pair<platform::KeyCode, platform::EventFlags>>

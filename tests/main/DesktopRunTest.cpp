@@ -1,6 +1,8 @@
 #include "main/DesktopRun.h"
 
+#include <cstdlib>
 #include <gtest/gtest.h>
+#include <sys/prctl.h>
 
 namespace {
 
@@ -35,6 +37,16 @@ TEST(DesktopRun, grabsTheHotkeysOfEnabledHotkeySnippetsOnly) {
     const std::vector<std::pair<platform::KeyCode, platform::EventFlags>> expected = {
         {46, 0xC0000}, {12, 0x20000}};
     EXPECT_EQ(cli::grabbedHotkeys(snippets), expected);
+}
+
+TEST(DesktopRun, leavesNoCoreFileOfWhatWasTyped) {
+    // In a child of its own, so that the rest of the tests keep their core files.
+    EXPECT_EXIT(
+        {
+            const bool kept = cli::keepMemoryPrivate();
+            std::_Exit(kept && prctl(PR_GET_DUMPABLE, 0, 0, 0, 0) == 0 ? 0 : 1);
+        },
+        testing::ExitedWithCode(0), "");
 }
 
 } // namespace
