@@ -1,11 +1,14 @@
 // What the end-to-end tests need of an X client that no ready-made tool does:
 //   png                      writes a small PNG image to standard output
+//   png WIDTH HEIGHT         writes a PNG image of that size whose pixels are noise, so that it
+//                            barely compresses (about 4 bytes a pixel), the same bytes every run
 //   own TEXT HTML PNG        owns the clipboard with three formats at once, the bytes of the
 //                            three files, until killed
 //   grab [xi]                grabs the keyboard as a password prompt does (with XInput 2, as GTK
 //                            does, when "xi" is given), says "grabbed", then writes what is
 //                            typed (<BS> for Backspace, <C-x> for Ctrl+x)
 //   hold                     holds Ctrl+Alt+M as a hotkey of its own, says "holding"
+//   watch                    writes a line each time the clipboard changes owner, until killed
 //   active CLASS             names a window of class CLASS the active one, as a window manager
 //                            does, and says "active"
 #include <QBuffer>
@@ -22,9 +25,12 @@
 #include <X11/extensions/XInput2.h>
 #include <X11/keysym.h>
 // clang-format on
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <random>
 #include <string>
 #include <unistd.h>
 
@@ -46,6 +52,37 @@ int writePng() {
     std::fwrite(buffer.data().constData(), 1, static_cast<std::size_t>(buffer.data().size()),
                 stdout);
     return 0;
+}
+
+int writeNoisePng(int width, int height) {
+    QImage image(width, height, QImage::Format_ARGB32);
+    // The standard fixes mt19937's sequence for a seed: the same image, so the same bytes,
+    // every run.
+    std::mt19937 noise(12345);
+    for (int y = 0; y < height; ++y) {
+        auto* line = reinterpret_cast<std::uint32_t*>(image.scanLine(y));
+        for (int x = 0; x < width; ++x) {
+            line[x] = static_cast<std::uint32_t>(noise());
+        }
+    }
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    std::fwrite(buffer.data().constData(), 1, static_cast<std::size_t>(buffer.data().size()),
+                stdout);
+    return 0;
+}
+
+int watch(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    QGuiApplication application(argc, argv);
+    QObject::connect(QGuiApplication::clipboard(), &QClipboard::changed, [](QClipboard::Mode mode) {
+        if (mode == QClipboard::Clipboard) {
+            std::cout << "changed" << std::endl;
+        }
+    });
+    std::cout << "watching" << std::endl;
+    return QGuiApplication::exec();
 }
 
 int own(int argc, char** argv) {
@@ -191,8 +228,14 @@ int active(const char* className) {
 
 int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
+    if (mode == "png" && argc == 4) {
+        return writeNoisePng(std::atoi(argv[2]), std::atoi(argv[3]));
+    }
     if (mode == "png") {
         return writePng();
+    }
+    if (mode == "watch") {
+        return watch(argc, argv);
     }
     if (mode == "own" && argc == 5) {
         return own(argc, argv);
@@ -207,6 +250,7 @@ int main(int argc, char** argv) {
         return active(argv[2]);
     }
     std::cerr
-        << "usage: quillo_e2e_helper png | own TEXT HTML PNG | grab [xi] | hold | active CLASS\n";
+        << "usage: quillo_e2e_helper png [WIDTH HEIGHT] | own TEXT HTML PNG | watch | grab [xi] | "
+           "hold | active CLASS\n";
     return 2;
 }
