@@ -371,6 +371,156 @@ terminal_xterm | terminal_urxvt)
     [ "$after" = "https://example.com" ] || fail "the clipboard holds '$after' afterwards"
     ;;
 
+# --- Under load, and what is typed stays inside -------------------------------------------------
+# Cases of their own: the clipboard through a long run of expansions with a large image on it,
+# and a check that no keystroke reaches anything Quillo writes.
+
+clipboard_under_load)
+    # One owner offers text, HTML and a 5 MB image at once (noise barely compresses, so the
+    # image crosses X in many pieces); 100 expansions typed at about 15 keys a second, one
+    # after the other, must hand every format back byte for byte.
+    started=$SECONDS
+    write_snippets "$(snippet omw 'On my way')"
+    printf 'plain text é under load' >"$work/text"
+    printf '<p><b>bold</b> and <i>italic</i> é</p>' >"$work/html"
+    "$helper" png 1280 1024 >"$work/png"
+    [ "$(stat -c %s "$work/png")" -ge 5000000 ] || fail "the image has only $(stat -c %s "$work/png") bytes"
+    "$helper" own "$work/text" "$work/html" "$work/png" &
+    pids+=($!)
+    for _ in $(seq 200); do
+        xclip -selection clipboard -t TARGETS -o 2>/dev/null | grep -qx image/png && break
+        sleep 0.05
+    done
+    # Every target the owner offers, save those about the selection itself (TIMESTAMP differs
+    # from owner to owner), with its bytes.
+    xclip -selection clipboard -t TARGETS -o | grep -vxE 'TARGETS|MULTIPLE|TIMESTAMP|SAVE_TARGETS' |
+        sort >"$work/targets"
+    mapfile -t targets <"$work/targets"
+    [ "${#targets[@]}" -ge 3 ] || fail "the owner offers only: ${targets[*]}"
+    for i in "${!targets[@]}"; do
+        xclip -selection clipboard -t "${targets[$i]}" -o >"$work/before.$i" ||
+            fail "could not read ${targets[$i]} before the expansions"
+    done
+    cmp -s "$work/png" "$work/before.$(grep -nx image/png "$work/targets" | cut -d: -f1 | awk '{print $1 - 1}')" ||
+        fail "the owner did not serve the image as written"
+    "$helper" watch >"$work/changes" &
+    pids+=($!)
+    for _ in $(seq 100); do
+        grep -q watching "$work/changes" 2>/dev/null && break
+        sleep 0.05
+    done
+    start_quillo
+    start_entry
+    expected=""
+    # An expansion takes the clipboard and gives it back: once the owner has changed and the
+    # image is offered again, it is over.
+    expand_once() {
+        local seen
+        seen=$(wc -l <"$work/changes")
+        xdotool type --delay 66 "$1"
+        for _ in $(seq 200); do
+            [ "$(wc -l <"$work/changes")" -gt "$seen" ] && break
+            sleep 0.02
+        done
+        [ "$(wc -l <"$work/changes")" -gt "$seen" ] || fail "expansion $2 did not take the clipboard"
+        for _ in $(seq 200); do
+            xclip -selection clipboard -t TARGETS -o 2>/dev/null | grep -qx image/png && break
+            sleep 0.02
+        done
+        xclip -selection clipboard -t TARGETS -o 2>/dev/null | grep -qx image/png ||
+            fail "the image did not come back after expansion $2"
+        kill -0 "$quillo_pid" 2>/dev/null || fail "quillo ended during expansion $2"
+        # The engine hears that the expansion is over just after the clipboard is back.
+        sleep 0.05
+    }
+    for n in $(seq 100); do
+        # Now and then a word that expands nothing.
+        if [ $((n % 10)) -eq 0 ]; then
+            expand_once "and omw " "$n"
+            expected+="and On my way"
+        else
+            expand_once "omw " "$n"
+            expected+="On my way"
+        fi
+    done
+    load_seconds=$((SECONDS - started))
+    expect_entry "$expected"
+    # Keys that keep coming while expansions run reach the entry between their Backspaces, so
+    # what it ends with is anyone's guess; the program must live through them all the same.
+    start_entry
+    xdotool type --delay 66 "omw omw and omw omw omw "
+    settle 2
+    kill -0 "$quillo_pid" 2>/dev/null || fail "quillo ended while keys came during expansions"
+    entry_text >/dev/null
+    xclip -selection clipboard -t TARGETS -o | grep -vxE 'TARGETS|MULTIPLE|TIMESTAMP|SAVE_TARGETS' |
+        sort >"$work/targets.after"
+    cmp -s "$work/targets" "$work/targets.after" ||
+        fail "the formats offered changed: $(diff "$work/targets" "$work/targets.after" | tr '\n' ' ')"
+    for i in "${!targets[@]}"; do
+        xclip -selection clipboard -t "${targets[$i]}" -o >"$work/after.$i" ||
+            fail "could not read ${targets[$i]} after the expansions"
+        cmp -s "$work/before.$i" "$work/after.$i" ||
+            fail "${targets[$i]} came back with other bytes ($(stat -c %s "$work/before.$i") before, $(stat -c %s "$work/after.$i") after)"
+    done
+    # Still alive and still expanding.
+    start_entry
+    expand_once "omw " 101
+    expect_entry "On my way"
+    echo "clipboard_under_load: $load_seconds s for 100 expansions; formats compared:" "${targets[@]}"
+    ;;
+
+typed_text_stays_private)
+    # Everything Quillo could write lands in the case's folder, and a crash leaves its core
+    # file in Quillo's working folder.
+    export HOME="$work/home" XDG_CACHE_HOME="$work/cache" TMPDIR="$work/tmp"
+    mkdir -p "$HOME" "$XDG_CACHE_HOME" "$TMPDIR"
+    ulimit -c unlimited 2>/dev/null || ulimit -c "$(ulimit -H -c)"
+    quillo=$(realpath "$quillo")
+    cd "$HOME" || fail "no home folder"
+    write_snippets "$(snippet omw 'On my way')" "$(snippet brb 'Be right back')"
+    # Words new to every run, without the shortcuts' letters so that none can end in one.
+    words=()
+    for _ in 1 2 3 4; do
+        words+=("$(LC_ALL=C tr -dc 'ac-ln-qs-vx-z' </dev/urandom | head -c 12)")
+    done
+    start_quillo
+    start_entry
+    xdotool type --delay 66 "${words[0]} ${words[1]} omw "
+    settle
+    xdotool type --delay 66 "${words[2]} brb "
+    settle
+    # The last word is still in the typing buffer, nothing has reset it.
+    xdotool type --delay 66 "${words[3]}"
+    settle 0.5
+    # Prints the files among the paths that hold the word, as UTF-8 or as UTF-16.
+    holding() {
+        local word=$1
+        shift
+        local wide
+        wide=$(printf '%s' "$word" | sed 's/./&\\x00/g')
+        LC_ALL=C grep -rlaF -e "$word" "$@" 2>/dev/null
+        LC_ALL=C grep -rlaP -e "$wide" "$@" 2>/dev/null
+    }
+    written=("$work/quillo.out" "$XDG_DATA_HOME" "$XDG_CONFIG_HOME" "$XDG_CACHE_HOME"
+        "$XDG_RUNTIME_DIR" "$HOME" "$TMPDIR")
+    for word in "${words[@]}"; do
+        found=$(holding "$word" "${written[@]}")
+        [ -z "$found" ] || fail "the typed word $word was written to: $found"
+    done
+    # A crash: whatever report it leaves must hold nothing typed either.
+    kill -ABRT "$quillo_pid"
+    wait "$quillo_pid"
+    status=$?
+    unset quillo_pid
+    [ "$status" -eq 134 ] || fail "quillo ended with status $status on SIGABRT"
+    mapfile -t cores < <(find "$work" -type f -name 'core*')
+    for word in "${words[@]}"; do
+        found=$(holding "$word" "${written[@]}" ${cores[@]+"${cores[@]}"})
+        [ -z "$found" ] || fail "the typed word $word was written to: $found"
+    done
+    expect_entry "${words[0]} ${words[1]} On my way${words[2]} Be right back${words[3]}"
+    ;;
+
 *)
     echo "unknown case $case_name"
     exit 2
