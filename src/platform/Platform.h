@@ -129,6 +129,9 @@ class SecureInput {
 public:
     virtual ~SecureInput() = default;
     virtual bool isSecureInputEnabled() const = 0;
+    // A sentence for the user on the password fields that go unnoticed on this desktop; empty
+    // when every password field is recognised.
+    virtual std::string limitation() const { return {}; }
 };
 
 // Whether the process may watch and synthesise keyboard input.

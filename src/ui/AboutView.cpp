@@ -43,7 +43,22 @@ AboutView::AboutView(const QString& version, QWidget* parent) : QWidget(parent) 
     typography::makeTertiary(summary);
     column->addWidget(summary, 0, Qt::AlignHCenter);
 
+    passwordFieldsNote_ = new QLabel(this);
+    passwordFieldsNote_->setObjectName(QStringLiteral("passwordFieldsNote"));
+    passwordFieldsNote_->setWordWrap(true);
+    passwordFieldsNote_->setAlignment(Qt::AlignHCenter);
+    passwordFieldsNote_->setFixedWidth(360);
+    passwordFieldsNote_->setFont(typography::caption());
+    typography::makeSecondary(passwordFieldsNote_);
+    passwordFieldsNote_->hide();
+    column->addWidget(passwordFieldsNote_, 0, Qt::AlignHCenter);
+
     column->addStretch(1);
+}
+
+void AboutView::setPasswordFieldsNote(const QString& note) {
+    passwordFieldsNote_->setText(note);
+    passwordFieldsNote_->setVisible(!note.isEmpty());
 }
 
 QString AboutView::versionText(const QString& version) {

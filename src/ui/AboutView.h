@@ -4,6 +4,8 @@
 #include <QString>
 #include <QWidget>
 
+class QLabel;
+
 namespace quillo::ui {
 
 class AboutView : public QWidget {
@@ -17,6 +19,14 @@ class AboutView : public QWidget {
     static QString versionText(const QString& version);
     // The version this program was built as.
     static QString buildVersion();
+
+    // What the desktop keeps from Quillo about password fields, in small print under the
+    // summary; nothing when empty.
+    void setPasswordFieldsNote(const QString& note);
+    QLabel* passwordFieldsNote() const { return passwordFieldsNote_; }
+
+  private:
+    QLabel* passwordFieldsNote_;
 };
 
 } // namespace quillo::ui

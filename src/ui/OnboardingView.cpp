@@ -121,6 +121,14 @@ OnboardingView::OnboardingView(app::PermissionsManager& permissions, model::AppS
     column->addWidget(notGranted_);
     column->addStretch(1);
 
+    passwordFieldsNote_ = textLabel(QString(), this);
+    passwordFieldsNote_->setObjectName(QStringLiteral("passwordFieldsNote"));
+    passwordFieldsNote_->setFixedWidth(400);
+    passwordFieldsNote_->setFont(typography::caption());
+    typography::makeTertiary(passwordFieldsNote_);
+    passwordFieldsNote_->hide();
+    column->addWidget(passwordFieldsNote_, 0, Qt::AlignHCenter);
+
     connect(getStarted_, &QPushButton::clicked, this, [this] { getStarted(); });
     connect(grant_, &QPushButton::clicked, this, [this] {
         permissions_.requestAccess();
@@ -138,6 +146,11 @@ void OnboardingView::refresh() {
     if (granted) {
         reason_->hide();
     }
+}
+
+void OnboardingView::setPasswordFieldsNote(const QString& note) {
+    passwordFieldsNote_->setText(note);
+    passwordFieldsNote_->setVisible(!note.isEmpty());
 }
 
 void OnboardingView::explainMissingAccess() {

@@ -39,6 +39,11 @@ class OnboardingView : public QWidget {
     // Shows, under the grant button, why access is missing.
     void explainMissingAccess();
 
+    // What the desktop keeps from Quillo about password fields, in small print at the bottom;
+    // nothing when empty.
+    void setPasswordFieldsNote(const QString& note);
+    QLabel* passwordFieldsNote() const { return passwordFieldsNote_; }
+
   private:
     void refresh();
     void getStarted();
@@ -52,6 +57,7 @@ class OnboardingView : public QWidget {
     QPushButton* getStarted_;
     QPushButton* grant_;
     QLabel* reason_;
+    QLabel* passwordFieldsNote_;
     model::Observable::Subscription subscription_;
 };
 

@@ -1,5 +1,6 @@
 #include "ui/QuilloApp.h"
 
+#include "ui/AboutView.h"
 #include "ui/MenuBarView.h"
 #include "ui/OnboardingView.h"
 #include "ui/SettingsView.h"
@@ -68,6 +69,7 @@ OnboardingView& QuilloApp::onboarding() {
             delegate_.permissionsManager(), delegate_.settings(),
             [this](bool prompt) { delegate_.startEngine(prompt); },
             [this] { return delegate_.services().accessibilityTrust.untrustedReason(); });
+        onboarding_->setPasswordFieldsNote(passwordFieldsNote());
         // Ctrl+, and Ctrl+Q work in every Quillo window, as they do in the menu.
         onboarding_->addAction(menuBar_->settingsAction());
         onboarding_->addAction(menuBar_->quitAction());
@@ -80,10 +82,15 @@ SettingsView& QuilloApp::ensureSettingsWindow() {
         settings_ = std::make_unique<SettingsView>(delegate_.snippetStore(), delegate_.settings(),
                                                    delegate_.permissionsManager(),
                                                    delegate_.services().keyboardLayout);
+        settings_->about()->setPasswordFieldsNote(passwordFieldsNote());
         settings_->addAction(menuBar_->settingsAction());
         settings_->addAction(menuBar_->quitAction());
     }
     return *settings_;
+}
+
+QString QuilloApp::passwordFieldsNote() const {
+    return QString::fromStdString(delegate_.services().secureInput.limitation());
 }
 
 void QuilloApp::openSettings() {

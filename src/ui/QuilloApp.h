@@ -59,6 +59,8 @@ class QuilloApp : public QObject {
     // Where no system prompt exists: the onboarding window says what is missing.
     void explainAccess();
     void closeOnboardingWindow();
+    // Small print for the onboarding and About windows when password fields can go unnoticed.
+    QString passwordFieldsNote() const;
 
     app::AppDelegate& delegate_;
     Options options_;

@@ -33,8 +33,8 @@ SettingsView::SettingsView(model::SnippetStore& snippetStore, model::AppSettings
     tabs_->addTab(general_, symbolIcon(QStringLiteral("gear")), QStringLiteral("General"));
     tabs_->addTab(new HelpView, symbolIcon(QStringLiteral("questionmark.circle")),
                   QStringLiteral("Help"));
-    tabs_->addTab(new AboutView, symbolIcon(QStringLiteral("info.circle")),
-                  QStringLiteral("About"));
+    about_ = new AboutView;
+    tabs_->addTab(about_, symbolIcon(QStringLiteral("info.circle")), QStringLiteral("About"));
     resize(680, 520);
 }
 

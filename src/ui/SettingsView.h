@@ -13,6 +13,7 @@ class QTabWidget;
 
 namespace quillo::ui {
 
+class AboutView;
 class GeneralSettingsView;
 
 class SettingsView : public QWidget {
@@ -27,6 +28,7 @@ class SettingsView : public QWidget {
 
     QTabWidget* tabs() const { return tabs_; }
     GeneralSettingsView* generalSettings() const { return general_; }
+    AboutView* about() const { return about_; }
 
     void showTab(Tab tab);
     // Brings the window to the front on its first tab, or where it is when already open.
@@ -38,6 +40,7 @@ class SettingsView : public QWidget {
   private:
     QTabWidget* tabs_;
     GeneralSettingsView* general_;
+    AboutView* about_;
 };
 
 } // namespace quillo::ui

@@ -1,11 +1,13 @@
 #include "ui/QuilloApp.h"
 
 #include "UiTest.h"
+#include "ui/AboutView.h"
 #include "ui/OnboardingView.h"
 #include "ui/SettingsView.h"
 #include "ui/SingleInstance.h"
 #include "ui/TrayIcon.h"
 
+#include <QLabel>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -43,6 +45,22 @@ class QuilloAppTest : public QObject {
         desktop.sim().runUntilIdle();
         QVERIFY(app.settingsWindow() != nullptr);
         QVERIFY(app.settingsWindow()->isVisible());
+    }
+
+    void theWindowsSayWhenPasswordFieldsCanGoUnnoticed() {
+        for (const QString& note :
+             {QString(), QStringLiteral("Without the accessibility bus, password fields…")}) {
+            uitest::Desktop desktop({.onboardingCompleted = false});
+            desktop.sim().setSecureInputLimitation(note.toStdString());
+            ui::QuilloApp app(desktop.delegate(), options(true));
+            app.launch();
+            app.openSettings();
+            for (QLabel* label : {app.onboarding().passwordFieldsNote(),
+                                  app.settingsWindow()->about()->passwordFieldsNote()}) {
+                QCOMPARE(label->text(), note);
+                QCOMPARE(!label->isHidden(), !note.isEmpty());
+            }
+        }
     }
 
     void launchWithAccessStartsTheEngineAtOnce() {

@@ -214,6 +214,10 @@ void SimDesktop::setSecureInput(bool on) {
     impl_->secureInput.on = on;
 }
 
+void SimDesktop::setSecureInputLimitation(std::string limitation) {
+    impl_->secureInput.limitationText = std::move(limitation);
+}
+
 void SimDesktop::setTrusted(bool trusted) {
     impl_->trust.trusted = trusted;
 }

@@ -126,6 +126,8 @@ class SimDesktop {
 
     void setFrontmostApplication(std::optional<std::string> id);
     void setSecureInput(bool on);
+    // What the secure-input query says it cannot see; empty for a desktop that sees everything.
+    void setSecureInputLimitation(std::string limitation);
     void setTrusted(bool trusted);
     int trustRequests() const;
     // Makes the keyboard tap refuse to start.

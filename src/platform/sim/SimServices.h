@@ -112,7 +112,9 @@ class SimWorkspace final : public platform::Workspace {
 class SimSecureInput final : public platform::SecureInput {
   public:
     bool isSecureInputEnabled() const override { return on; }
+    std::string limitation() const override { return limitationText; }
     bool on = false;
+    std::string limitationText;
 };
 
 class SimAccessibilityTrust final : public platform::AccessibilityTrust {
