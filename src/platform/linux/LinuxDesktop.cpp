@@ -1,5 +1,6 @@
 #include "platform/linux/LinuxDesktop.h"
 
+#include "platform/linux/AtspiPasswordFields.h"
 #include "platform/linux/CanberraSound.h"
 #include "platform/linux/LinuxFiles.h"
 #include "platform/linux/LinuxLoginItem.h"
@@ -22,6 +23,32 @@
 
 namespace quillo::linuxdesktop {
 
+namespace {
+
+// A password field has the keyboard when the accessibility bus says so, and a password prompt
+// when it grabs the keyboard; either is enough.
+class EitherSecureInput : public platform::SecureInput {
+  public:
+    EitherSecureInput(const x11::X11SecureInput& grabs, const x11::AtspiPasswordFields& fields)
+        : grabs_(grabs), fields_(fields) {}
+    bool isSecureInputEnabled() const override {
+        return fields_.isSecureInputEnabled() || grabs_.isSecureInputEnabled();
+    }
+    std::string limitation() const override {
+        if (fields_.available()) {
+            return {};
+        }
+        return "Without the accessibility bus, Quillo recognises a password field only while its "
+               "program grabs the keyboard, as password prompts do.";
+    }
+
+  private:
+    const x11::X11SecureInput& grabs_;
+    const x11::AtspiPasswordFields& fields_;
+};
+
+} // namespace
+
 struct LinuxDesktop::Parts {
     explicit Parts(std::unique_ptr<x11::X11Connection> opened)
         : connection(std::move(opened)), keymap(connection->display()), secureInput(*connection),
@@ -33,6 +60,8 @@ struct LinuxDesktop::Parts {
     std::unique_ptr<x11::X11Connection> connection;
     x11::X11Keymap keymap;
     x11::X11SecureInput secureInput;
+    x11::AtspiPasswordFields passwordFields;
+    EitherSecureInput eitherSecureInput{secureInput, passwordFields};
     x11::X11KeyboardTap keyboardTap;
     x11::X11Trust trust;
     qt::QtTime time;
@@ -75,6 +104,7 @@ LinuxDesktop::~LinuxDesktop() {
 }
 
 void LinuxDesktop::shutdown() {
+    parts_->passwordFields.stop();
     parts_->eventPoster.stop();
     parts_->pasteboard.stop();
     // The worker's task uses the poster and the pasteboard: it ends before they go away.
@@ -87,7 +117,7 @@ platform::Services LinuxDesktop::services() {
         .keyboardTap = p.keyboardTap,
         .eventPoster = p.eventPoster,
         .keyboardLayout = p.keyboardLayout,
-        .secureInput = p.secureInput,
+        .secureInput = p.eitherSecureInput,
         .accessibilityTrust = p.trust,
         .pasteboard = p.pasteboard,
         .workspace = p.workspace,
