@@ -11,12 +11,19 @@ quillo=$1
 helper=$2
 case_name=$3
 
-for tool in Xvfb xdotool zenity xclip; do
+for tool in Xvfb xdotool zenity xclip dbus-run-session; do
     if ! command -v "$tool" >/dev/null; then
         echo "SKIPPED: $tool is not installed (scripts/setup installs it)"
         exit 77
     fi
 done
+
+# Each case owns a D-Bus session, as a desktop session would have, which ends with the case
+# and takes with it what was started on it (the accessibility bus that GTK programs ask for).
+if [ -z "${QUILLO_E2E_SESSION:-}" ]; then
+    export QUILLO_E2E_SESSION=1
+    exec dbus-run-session -- "$0" "$@"
+fi
 
 work=$(mktemp -d /tmp/quillo-e2e.XXXXXX)
 pids=()
@@ -24,6 +31,9 @@ cleanup() {
     for pid in "${pids[@]}"; do
         kill "$pid" 2>/dev/null
     done
+    # The accessibility bus's own daemon outlives its launcher; it is known by its socket, which
+    # lies in this case's folder.
+    pkill -f -- "unix:path=$work/" 2>/dev/null
     wait 2>/dev/null
     rm -rf "$work"
 }
@@ -120,6 +130,41 @@ expect_entry() {
 settle() { sleep "${1:-1}"; }
 
 type_keys() { xdotool type --delay 30 "$1"; }
+
+# --- The accessibility bus -----------------------------------------------------------------
+
+# Starts the accessibility bus on the case's session, as a desktop session starts it at login.
+start_accessibility_bus() {
+    local launcher=""
+    for candidate in /usr/libexec/at-spi-bus-launcher /usr/lib/at-spi2-core/at-spi-bus-launcher; do
+        [ -x "$candidate" ] && launcher=$candidate && break
+    done
+    [ -n "$launcher" ] || { echo "SKIPPED: at-spi2-core is not installed"; exit 77; }
+    "$launcher" --launch-immediately >"$work/launcher.out" 2>&1 &
+    pids+=($!)
+    for _ in $(seq 100); do
+        accessibility_switch >/dev/null && return
+        sleep 0.05
+    done
+    fail "the accessibility bus did not start: $(cat "$work/launcher.out")"
+}
+
+# Prints the desktop's accessibility switch: true or false.
+accessibility_switch() {
+    dbus-send --session --print-reply=literal --dest=org.a11y.Bus /org/a11y/bus \
+        org.freedesktop.DBus.Properties.Get string:org.a11y.Status string:IsEnabled 2>/dev/null |
+        awk '{print $NF}' | grep -xE 'true|false'
+}
+
+# Waits for quillo to say how it recognises password fields; fails unless by the bus.
+wait_for_accessibility() {
+    for _ in $(seq 200); do
+        grep -q "^Password fields are recognised" "$work/quillo.out" && break
+        sleep 0.05
+    done
+    grep -q "^Password fields are recognised through the accessibility bus" "$work/quillo.out" ||
+        fail "quillo does not follow the accessibility bus"
+}
 
 # --- The cases ------------------------------------------------------------------------------
 
@@ -369,6 +414,110 @@ terminal_xterm | terminal_urxvt)
     after=$(xclip -selection clipboard -o)
     [ "$got" = "On my way<a href='https://example.com'>Q</a>" ] || fail "$program read '$got'"
     [ "$after" = "https://example.com" ] || fail "the clipboard holds '$after' afterwards"
+    ;;
+
+# --- Password fields, known from the accessibility bus ------------------------------------------
+
+password_field | password_then_entry)
+    write_snippets "$(snippet omw 'On my way')"
+    start_accessibility_bus
+    [ "$(accessibility_switch)" = false ] || fail "the accessibility switch is on before quillo starts"
+    start_quillo
+    wait_for_accessibility
+    # Programs that expose their accessible objects only when asked (Qt's, browsers') are asked.
+    for _ in $(seq 40); do
+        [ "$(accessibility_switch)" = true ] && break
+        sleep 0.05
+    done
+    [ "$(accessibility_switch)" = true ] || fail "quillo did not turn the accessibility switch on"
+    zenity --password --title=quillo-e2e-password >"$work/password.out" 2>/dev/null &
+    password_pid=$!
+    pids+=($password_pid)
+    password_window=$(timeout 20 xdotool search --sync --name '^quillo-e2e-password$' | head -n1)
+    [ -n "$password_window" ] || fail "the zenity password window did not appear"
+    xdotool windowfocus --sync "$password_window"
+    sleep 0.5
+    if [ "$case_name" = password_field ]; then
+        type_keys 'omw '
+        settle
+        expected_password="omw "
+    else
+        # Half the shortcut in the password field, the rest in an entry: had the password's
+        # keys been kept, the entry would see the whole shortcut.
+        type_keys 'om'
+        settle 0.3
+        start_entry
+        type_keys 'w '
+        settle
+        type_keys 'omw '
+        settle
+        expect_entry "w On my way"
+        expected_password="om"
+    fi
+    xdotool windowfocus --sync "$password_window" 2>/dev/null
+    sleep 0.3
+    xdotool key Return
+    for _ in $(seq 100); do
+        kill -0 "$password_pid" 2>/dev/null || break
+        sleep 0.05
+    done
+    got=$(cat "$work/password.out")
+    [ "$got" = "$expected_password" ] || fail "the password field holds '$got', expected '$expected_password'"
+    # Quitting puts the switch back as quillo found it.
+    kill -TERM "$quillo_pid"
+    wait "$quillo_pid" 2>/dev/null
+    [ "$(accessibility_switch)" = false ] || fail "the accessibility switch stayed on after quillo quit"
+    ;;
+
+password_then_terminal)
+    # A program that is not on the accessibility bus takes the keyboard from a password field:
+    # Quillo learns it from the field's window losing the focus, and expands again.
+    write_snippets "$(snippet omw 'On my way')"
+    start_accessibility_bus
+    start_quillo
+    wait_for_accessibility
+    zenity --password --title=quillo-e2e-password >/dev/null 2>&1 &
+    pids+=($!)
+    password_window=$(timeout 20 xdotool search --sync --name '^quillo-e2e-password$' | head -n1)
+    [ -n "$password_window" ] || fail "the zenity password window did not appear"
+    xdotool windowfocus --sync "$password_window"
+    sleep 0.5
+    type_keys 'omw '
+    settle
+    xterm -e bash -c 'touch "$1.ready"; read -e line; printf "%s" "$line" >"$1.part"
+        mv "$1.part" "$1"' _ "$work/terminal.out" &
+    pids+=($!)
+    window=$(timeout 20 xdotool search --sync --class xterm | tail -n1)
+    [ -n "$window" ] || fail "the xterm window did not appear"
+    for _ in $(seq 200); do
+        [ -e "$work/terminal.out.ready" ] && break
+        sleep 0.05
+    done
+    xdotool windowfocus --sync "$window"
+    sleep 0.5
+    type_keys 'omw '
+    settle
+    xdotool key Return
+    for _ in $(seq 200); do
+        [ -e "$work/terminal.out" ] && break
+        sleep 0.05
+    done
+    got=$(cat "$work/terminal.out" 2>/dev/null)
+    [ "$got" = "On my way" ] || fail "xterm read '$got'"
+    ;;
+
+no_accessibility_bus)
+    # A session bus that offers no accessibility bus: the grab rule alone, said once, and the
+    # expansions go on.
+    write_snippets "$(snippet omw 'On my way')"
+    export DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-bus"
+    start_quillo
+    grep -q "^Password fields are recognised only while their program grabs the keyboard" \
+        "$work/quillo.out" || fail "quillo did not say that it recognises password fields by grabs alone"
+    start_entry
+    type_keys 'omw '
+    settle
+    expect_entry "On my way"
     ;;
 
 # --- Under load, and what is typed stays inside -------------------------------------------------
