@@ -517,7 +517,7 @@ bool isNestedTooDeeply(std::string_view json) {
     return measure(json).tooDeep;
 }
 
-// The keys of both records that the direct reader knows; each is a bit in a set of keys seen.
+// The keys of both records, as the readers tell them; each is a bit in a set of keys seen.
 enum class DocumentKey : unsigned {
     other = 0,
     id = 1u << 0,
@@ -538,6 +538,42 @@ enum class DocumentKey : unsigned {
 };
 constexpr unsigned bit(DocumentKey key) {
     return static_cast<unsigned>(key);
+}
+
+DocumentKey snippetKey(std::string_view name) {
+    static constexpr std::pair<std::string_view, DocumentKey> keys[] = {
+        {"id", DocumentKey::id},
+        {"shortcut", DocumentKey::shortcut},
+        {"replacement", DocumentKey::replacement},
+        {"isEnabled", DocumentKey::isEnabled},
+        {"triggerMode", DocumentKey::triggerMode},
+        {"allowedApps", DocumentKey::allowedApps},
+        {"blockedApps", DocumentKey::blockedApps},
+        {"hotkeyKeyCode", DocumentKey::hotkeyKeyCode},
+        {"hotkeyModifiers", DocumentKey::hotkeyModifiers},
+        {"macroSteps", DocumentKey::macroSteps}};
+    for (const auto& [text, key] : keys) {
+        if (name == text) {
+            return key;
+        }
+    }
+    return DocumentKey::other;
+}
+
+DocumentKey stepKey(std::string_view name) {
+    static constexpr std::pair<std::string_view, DocumentKey> keys[] = {
+        {"id", DocumentKey::id},
+        {"type", DocumentKey::type},
+        {"text", DocumentKey::text},
+        {"keyCode", DocumentKey::keyCode},
+        {"modifiers", DocumentKey::modifiers},
+        {"milliseconds", DocumentKey::milliseconds}};
+    for (const auto& [text, key] : keys) {
+        if (name == text) {
+            return key;
+        }
+    }
+    return DocumentKey::other;
 }
 
 // Reads a document that is as it should be straight into snippets as the parser reports each
@@ -791,43 +827,7 @@ class DirectReader {
                                                  bit(Key::keyCode) | bit(Key::modifiers) |
                                                  bit(Key::milliseconds);
 
-    static Key snippetKey(std::string_view name) {
-        static constexpr std::pair<std::string_view, Key> keys[] = {
-            {"id", Key::id},
-            {"shortcut", Key::shortcut},
-            {"replacement", Key::replacement},
-            {"isEnabled", Key::isEnabled},
-            {"triggerMode", Key::triggerMode},
-            {"allowedApps", Key::allowedApps},
-            {"blockedApps", Key::blockedApps},
-            {"hotkeyKeyCode", Key::hotkeyKeyCode},
-            {"hotkeyModifiers", Key::hotkeyModifiers},
-            {"macroSteps", Key::macroSteps}};
-        for (const auto& [text, key] : keys) {
-            if (name == text) {
-                return key;
-            }
-        }
-        return Key::other;
-    }
-
-    static Key stepKey(std::string_view name) {
-        static constexpr std::pair<std::string_view, Key> keys[] = {
-            {"id", Key::id},
-            {"type", Key::type},
-            {"text", Key::text},
-            {"keyCode", Key::keyCode},
-            {"modifiers", Key::modifiers},
-            {"milliseconds", Key::milliseconds}};
-        for (const auto& [text, key] : keys) {
-            if (name == text) {
-                return key;
-            }
-        }
-        return Key::other;
-    }
-
-    // A key given twice is left to the tree, which keeps the last.
+    // A key given twice is left to the tree, which refuses it and says where.
     bool see(unsigned& seen) {
         if (pending_ == Key::other) {
             return true;
@@ -923,6 +923,112 @@ std::optional<std::vector<Snippet>> readDirectly(std::string_view json, std::siz
     }
 }
 
+// The first key of the format given twice in one snippet or one step. The tree keeps one of the
+// two values and drops the other without a word; which of them the user meant cannot be told,
+// and the next save would lose the other for good. Other keys are ignored, twice or not.
+struct RepeatedKey {
+    std::size_t snippet = 0; // counted from 1, as in error messages
+    std::string description;
+};
+
+// Walks a document that the tree took (so one without syntax errors) for that key, keeping
+// track of where it stands the way the tree's reader counts places.
+class RepeatedKeyFinder {
+  public:
+    bool null() { return item(); }
+    bool boolean(bool) { return item(); }
+    bool number_integer(Json::number_integer_t) { return item(); }
+    bool number_unsigned(Json::number_unsigned_t) { return item(); }
+    bool number_float(Json::number_float_t, const Json::string_t&) { return item(); }
+    bool string(Json::string_t&) { return item(); }
+    bool binary(Json::binary_t&) { return item(); }
+
+    bool start_object(std::size_t) {
+        item();
+        Frame frame;
+        if (!frames_.empty() && frames_.back().kind == Kind::document) {
+            frame = {Kind::snippet, frames_.back().items, 0};
+        } else if (!frames_.empty() && frames_.back().kind == Kind::steps) {
+            frame = {Kind::step, frames_.back().snippet, frames_.back().items};
+        }
+        frames_.push_back(frame);
+        return true;
+    }
+
+    bool start_array(std::size_t) {
+        item();
+        Frame frame;
+        if (frames_.empty()) {
+            frame.kind = Kind::document;
+        } else if (frames_.back().kind == Kind::snippet &&
+                   frames_.back().pending == DocumentKey::macroSteps) {
+            frame = {Kind::steps, frames_.back().snippet, 0};
+        }
+        frames_.push_back(frame);
+        return true;
+    }
+
+    bool key(Json::string_t& name) {
+        Frame& frame = frames_.back();
+        if (frame.kind != Kind::snippet && frame.kind != Kind::step) {
+            return true;
+        }
+        frame.pending = frame.kind == Kind::snippet ? snippetKey(name) : stepKey(name);
+        if (frame.pending == DocumentKey::other) {
+            return true;
+        }
+        if (frame.seen & bit(frame.pending)) {
+            std::string place = "snippet " + std::to_string(frame.snippet);
+            if (frame.kind == Kind::step) {
+                place += ", step " + std::to_string(frame.step);
+            }
+            found_ = RepeatedKey{frame.snippet, place + ": " + keyText(name) + " is given twice"};
+            return false;
+        }
+        frame.seen |= bit(frame.pending);
+        return true;
+    }
+
+    bool end_object() { return end(); }
+    bool end_array() { return end(); }
+    bool parse_error(std::size_t, const std::string&, const Json::exception&) { return false; }
+
+    const std::optional<RepeatedKey>& found() const { return found_; }
+
+  private:
+    enum class Kind { document, snippet, steps, step, other };
+    struct Frame {
+        Kind kind = Kind::other;
+        std::size_t snippet = 0;
+        std::size_t step = 0;
+        std::size_t items = 0; // of an array, so far
+        unsigned seen = 0;     // of an object: the keys of the format so far
+        DocumentKey pending = DocumentKey::other;
+    };
+
+    // One more value in the array that holds it.
+    bool item() {
+        if (!frames_.empty()) {
+            ++frames_.back().items;
+        }
+        return true;
+    }
+
+    bool end() {
+        frames_.pop_back();
+        return true;
+    }
+
+    std::vector<Frame> frames_;
+    std::optional<RepeatedKey> found_;
+};
+
+std::optional<RepeatedKey> findRepeatedKey(std::string_view json) {
+    RepeatedKeyFinder finder;
+    Json::sax_parse(json.begin(), json.end(), &finder);
+    return finder.found();
+}
+
 // The parser's message without its exception tag, its line/column preamble (the byte offset
 // already says where) and its "syntax error while parsing value" boilerplate.
 std::string parseErrorDescription(const Json::parse_error& error) {
@@ -982,9 +1088,13 @@ std::variant<std::vector<Snippet>, DecodeError> decodeSnippetsThroughTree(std::s
         if (!document.is_array()) {
             return DecodeError{"the document is not a JSON array"};
         }
+        const auto repeated = findRepeatedKey(json);
         std::vector<Snippet> snippets;
         snippets.reserve(document.size());
         for (std::size_t i = 0; i < document.size(); ++i) {
+            if (repeated && repeated->snippet == i + 1) {
+                throw Failure{repeated->description};
+            }
             snippets.push_back(decodeSnippet(document[i], i + 1));
         }
         return snippets;

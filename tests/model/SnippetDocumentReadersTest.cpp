@@ -369,15 +369,5 @@ TEST(SnippetDocumentReaders, AgreeOnDamagedDocuments) {
     EXPECT_LT(decoded, 5000u);
 }
 
-TEST(SnippetDocumentReaders, AKeyGivenTwiceCountsWithItsLastValue) {
-    const std::string snippet = encodeSnippets({Snippet()});
-    const std::string twice =
-        snippet.substr(0, snippet.size() - 2) + R"(,"shortcut":"second","isEnabled":false}])";
-    const auto snippets = std::get<std::vector<Snippet>>(decodeSnippets(twice));
-    ASSERT_EQ(snippets.size(), 1u);
-    EXPECT_EQ(snippets[0].shortcut, "second");
-    EXPECT_FALSE(snippets[0].isEnabled);
-}
-
 } // namespace
 } // namespace quillo::model

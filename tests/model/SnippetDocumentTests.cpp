@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <gtest/gtest.h>
 #include <limits>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -583,6 +584,66 @@ TEST(DecodeSnippetsFailure, DeepNestingIsRefusedBeforeParsing) {
                       snippetFields({object(with(stepFields(), "extra", deepExtra))}), "x", "1"))}))
                   .size(),
               1u);
+}
+
+// A key of the format given twice leaves it open which value the user meant, and reading one
+// would drop the other from the file at the next save: both readers refuse the document and say
+// where. Keys the format does not have are ignored, however often they come.
+TEST(DecodeSnippetsFailure, AKeyOfTheFormatGivenTwice) {
+    const auto twice = [](Fields fields, const std::string& key, const std::string& value) {
+        fields.emplace_back(key, value);
+        return fields;
+    };
+    const Fields s = snippetFields();
+    const Fields f = stepFields();
+    const struct {
+        const char* name;
+        std::string json;
+        std::optional<std::string> error; // none: the document loads
+    } cases[] = {
+        {"shortcut with another value", documentWithThirdSnippet(twice(s, "shortcut", "\"b\"")),
+         "snippet 3: \"shortcut\" is given twice"},
+        {"the same value again", documentWithThirdSnippet(twice(s, "isEnabled", "true")),
+         "snippet 3: \"isEnabled\" is given twice"},
+        {"an optional key, once null",
+         documentWithThirdSnippet(twice(with(s, "hotkeyKeyCode", "null"), "hotkeyKeyCode", "46")),
+         "snippet 3: \"hotkeyKeyCode\" is given twice"},
+        {"macro steps", documentWithThirdSnippet(twice(s, "macroSteps", "[]")),
+         "snippet 3: \"macroSteps\" is given twice"},
+        {"a step's key", documentWithSecondStep(twice(f, "milliseconds", "5")),
+         "snippet 1, step 2: \"milliseconds\" is given twice"},
+        {"after a snippet with another fault",
+         array({object(without(s, "id")), object(twice(s, "id", "\"x\""))}),
+         "snippet 1: missing key \"id\""},
+        {"before a snippet with another fault",
+         array({object(twice(s, "replacement", "\"x\"")), object(without(s, "id"))}),
+         "snippet 1: \"replacement\" is given twice"},
+        {"before another fault of the same snippet",
+         documentWithThirdSnippet(twice(without(s, "id"), "blockedApps", "[]")),
+         "snippet 3: \"blockedApps\" is given twice"},
+        {"a key the format does not have",
+         documentWithThirdSnippet(twice(twice(s, "x", "1"), "x", "2")), std::nullopt},
+        {"a step's key in a snippet",
+         documentWithThirdSnippet(twice(twice(s, "type", "1"), "type", "2")), std::nullopt},
+        {"inside a value that is ignored",
+         documentWithThirdSnippet(with(s, "extra", object({{"id", "1"}, {"id", "2"}}))),
+         std::nullopt},
+        {"in an object that is no snippet", object({{"id", "1"}, {"id", "2"}}),
+         "the document is not a JSON array"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const auto& result : {decodeSnippets(c.json), decodeSnippetsThroughTree(c.json)}) {
+            if (c.error) {
+                ASSERT_TRUE(std::holds_alternative<DecodeError>(result));
+                EXPECT_EQ(std::get<DecodeError>(result).description, *c.error);
+            } else {
+                ASSERT_TRUE(std::holds_alternative<std::vector<Snippet>>(result))
+                    << std::get<DecodeError>(result).description;
+                EXPECT_EQ(std::get<std::vector<Snippet>>(result).size(), 3u);
+            }
+        }
+    }
 }
 
 TEST(DecodeSnippetsFailure, BracketsInsideStringsDoNotCountAsNesting) {
