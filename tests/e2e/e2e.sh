@@ -71,8 +71,14 @@ uuid() {
 snippet() {
     local mode=${3:-After Delimiter}
     local extra=${4:-}
-    printf '{"id":"%s","shortcut":"%s","replacement":"%s","isEnabled":true,"triggerMode":"%s","allowedApps":[],"blockedApps":[]%s}' \
-        "$(uuid)" "$1" "$2" "$mode" "${extra:+,$extra}"
+    # The application lists default to empty unless the extra fields give them: a key given
+    # twice makes the file unreadable.
+    local key
+    for key in allowedApps blockedApps; do
+        [[ $extra == *"\"$key\""* ]] || extra="\"$key\":[]${extra:+,$extra}"
+    done
+    printf '{"id":"%s","shortcut":"%s","replacement":"%s","isEnabled":true,"triggerMode":"%s",%s}' \
+        "$(uuid)" "$1" "$2" "$mode" "$extra"
 }
 step() { # step TYPE TEXT KEYCODE MODIFIERS MILLISECONDS
     printf '{"id":"%s","type":"%s","text":"%s","keyCode":%s,"modifiers":%s,"milliseconds":%s}' \
@@ -572,12 +578,12 @@ clipboard_under_load)
             sleep 0.02
         done
         [ "$(wc -l <"$work/changes")" -gt "$seen" ] || fail "expansion $2 did not take the clipboard"
+        local back=""
         for _ in $(seq 200); do
-            xclip -selection clipboard -t TARGETS -o 2>/dev/null | grep -qx image/png && break
+            xclip -selection clipboard -t TARGETS -o 2>/dev/null | grep -qx image/png && back=1 && break
             sleep 0.02
         done
-        xclip -selection clipboard -t TARGETS -o 2>/dev/null | grep -qx image/png ||
-            fail "the image did not come back after expansion $2"
+        [ -n "$back" ] || fail "the image did not come back after expansion $2"
         kill -0 "$quillo_pid" 2>/dev/null || fail "quillo ended during expansion $2"
         # The engine hears that the expansion is over just after the clipboard is back.
         sleep 0.05
@@ -598,7 +604,7 @@ clipboard_under_load)
     # what it ends with is anyone's guess; the program must live through them all the same.
     start_entry
     xdotool type --delay 66 "omw omw and omw omw omw "
-    settle 2
+    settle 1.5
     kill -0 "$quillo_pid" 2>/dev/null || fail "quillo ended while keys came during expansions"
     entry_text >/dev/null
     xclip -selection clipboard -t TARGETS -o | grep -vxE 'TARGETS|MULTIPLE|TIMESTAMP|SAVE_TARGETS' |
