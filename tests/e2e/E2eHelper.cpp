@@ -11,11 +11,15 @@
 //   watch                    writes a line each time the clipboard changes owner, until killed
 //   active CLASS             names a window of class CLASS the active one, as a window manager
 //                            does, and says "active"
+//   password TITLE           a Qt window titled TITLE with a password field; Return writes what
+//                            the field holds and ends it
+#include <QApplication>
 #include <QBuffer>
 #include <QClipboard>
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
+#include <QLineEdit>
 #include <QMimeData>
 // clang-format off
 #include <X11/Xlib.h>
@@ -226,8 +230,28 @@ int active(const char* className) {
 
 } // namespace
 
+// Qt programs show their accessible objects only while the desktop's accessibility switch is
+// on; this one stands for them.
+int passwordField(int argc, char** argv) {
+    QApplication application(argc, argv);
+    QLineEdit field;
+    field.setEchoMode(QLineEdit::Password);
+    field.setWindowTitle(QString::fromLocal8Bit(argv[2]));
+    field.resize(300, 40);
+    QObject::connect(&field, &QLineEdit::returnPressed, [&field] {
+        std::fputs(field.text().toUtf8().constData(), stdout);
+        std::fflush(stdout);
+        QApplication::quit();
+    });
+    field.show();
+    return QApplication::exec();
+}
+
 int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
+    if (mode == "password" && argc == 3) {
+        return passwordField(argc, argv);
+    }
     if (mode == "png" && argc == 4) {
         return writeNoisePng(std::atoi(argv[2]), std::atoi(argv[3]));
     }

@@ -512,6 +512,30 @@ password_then_terminal)
     [ "$got" = "On my way" ] || fail "xterm read '$got'"
     ;;
 
+password_field_qt)
+    # A Qt password field: Qt programs join the accessibility bus only when the switch is on.
+    write_snippets "$(snippet omw 'On my way')"
+    start_accessibility_bus
+    start_quillo
+    wait_for_accessibility
+    "$helper" password quillo-e2e-qt >"$work/password.out" 2>"$work/helper.err" &
+    password_pid=$!
+    pids+=($password_pid)
+    password_window=$(timeout 20 xdotool search --sync --name '^quillo-e2e-qt$' | head -n1)
+    [ -n "$password_window" ] || fail "the Qt password window did not appear"
+    xdotool windowfocus --sync "$password_window"
+    sleep 0.5
+    type_keys 'omw '
+    settle
+    xdotool key Return
+    for _ in $(seq 100); do
+        kill -0 "$password_pid" 2>/dev/null || break
+        sleep 0.05
+    done
+    got=$(cat "$work/password.out")
+    [ "$got" = "omw " ] || fail "the Qt password field holds '$got', expected 'omw '"
+    ;;
+
 no_accessibility_bus)
     # A session bus that offers no accessibility bus: the grab rule alone, said once, and the
     # expansions go on.
