@@ -54,7 +54,7 @@ void SnippetStore::load() {
         save();
         return;
     }
-    auto bytes = files_.read(*snippetsFile_);
+    auto bytes = files_.read(*snippetsFile_, maxFileBytes);
     if (!bytes) {
         std::cout << "Failed to load snippets: " << bytes.error.description << std::endl;
         loadFailed_ = true;
@@ -163,6 +163,14 @@ std::optional<DecodeError> SnippetStore::importSnippets(std::string_view documen
     changed();
     save();
     return std::nullopt;
+}
+
+std::optional<DecodeError> SnippetStore::importSnippetsFromFile(const std::filesystem::path& file) {
+    auto bytes = files_.read(file, maxFileBytes);
+    if (!bytes) {
+        return DecodeError{bytes.error.description};
+    }
+    return importSnippets(asText(*bytes.value));
 }
 
 } // namespace quillo::model

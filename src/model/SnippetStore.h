@@ -7,6 +7,7 @@
 #include "model/SnippetDocument.h"
 #include "platform/Platform.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -34,9 +35,17 @@ class SnippetStore : public Observable {
     // Appends every snippet of a snippet document, in order, and saves; a snippet whose id is
     // already taken gets a fresh one. A document that does not decode changes nothing.
     std::optional<DecodeError> importSnippets(std::string_view document);
+    // The same for the snippet document in a file; one that cannot be read changes nothing
+    // either, and the reason says why.
+    std::optional<DecodeError> importSnippetsFromFile(const std::filesystem::path& file);
 
     // The first-run list: "omw", "link" and the Ctrl+Alt+M hotkey.
     static std::vector<Snippet> defaultSnippets();
+
+    // The most a snippets file or an import may hold. A hundred thousand snippets of a sentence
+    // or a paragraph each take 28 MB; the limit leaves room for more than twice that, and keeps
+    // a wrong file chosen by mistake (a video, a disk image) from being read into memory whole.
+    static constexpr std::size_t maxFileBytes = 64 * 1024 * 1024;
 
     // The snippets file's name in the data folder.
     static constexpr std::string_view fileName = "snippets.json";

@@ -247,7 +247,10 @@ public:
     virtual std::optional<FileError> createFolder(const std::filesystem::path& path) = 0;
     virtual std::optional<FileError> move(const std::filesystem::path& from,
                                           const std::filesystem::path& to) = 0;
-    virtual Result<Bytes> read(const std::filesystem::path& path) const = 0;
+    // The whole file. One of more than maxBytes is refused, with a reason that names the limit:
+    // before any of it is read when its size shows it, as soon as the limit is passed when it
+    // grows meanwhile or is no regular file. Memory stays bounded whatever lies at the path.
+    virtual Result<Bytes> read(const std::filesystem::path& path, std::size_t maxBytes) const = 0;
     // Replaces the file as a whole: a reader, or a crash at any instant, sees either the old
     // contents or the new ones.
     virtual std::optional<FileError> writeAtomically(const std::filesystem::path& path,

@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QPointer>
 #include <QSaveFile>
+#include <filesystem>
 #include <iostream>
 
 namespace quillo::ui {
@@ -86,18 +87,10 @@ bool ImportExportButtons::exportTo(const QString& path) {
 }
 
 bool ImportExportButtons::importFrom(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        fail(QStringLiteral("Import failed: ") + file.errorString());
-        return false;
-    }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        fail(QStringLiteral("Import failed: ") + file.errorString());
-        return false;
-    }
-    if (const auto error = store_.importSnippets(
-            std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())))) {
+    // Read through the store's files, as the snippets file is: the same limit on size and the
+    // same reasons for a file that cannot be read.
+    const std::filesystem::path file(QFile::encodeName(path).toStdString());
+    if (const auto error = store_.importSnippetsFromFile(file)) {
         fail(QStringLiteral("Import failed: ") + QString::fromStdString(error->description));
         return false;
     }

@@ -5,11 +5,15 @@
 #include "ui/SnippetListView.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cerrno>
+#include <cstring>
+#include <functional>
 #include <iostream>
 #include <set>
 #include <sstream>
@@ -143,6 +147,42 @@ class ImportExportButtonsTest : public QObject {
         QVERIFY(page.view.message()->text().startsWith(QStringLiteral("Import failed: ")));
         QVERIFY(page.view.message()->text().size() > QStringLiteral("Import failed: ").size());
         QCOMPARE(QString::fromStdString(output.text()), page.view.message()->text() + "\n");
+    }
+
+    // The file is read as the snippets file is: within the same limit, and a file that cannot be
+    // read says why, with the path, in the one message.
+    void aFileThatCannotBeReadAddsNothingAndSaysWhy() {
+        const struct {
+            const char* name;
+            std::function<void(const QString&)> make;
+            std::string reason;
+        } cases[] = {
+            {"a folder", [](const QString& path) { QVERIFY(QDir().mkpath(path)); },
+             std::strerror(EISDIR)},
+            // Refused by its size alone, so a sparse file serves: nothing of it is read.
+            {"larger than the limit",
+             [](const QString& path) {
+                 QFile file(path);
+                 QVERIFY(file.open(QIODevice::WriteOnly));
+                 file.write("[");
+                 QVERIFY(file.resize(model::SnippetStore::maxFileBytes + 1));
+             },
+             "larger than the limit of " + std::to_string(model::SnippetStore::maxFileBytes) +
+                 " bytes"},
+        };
+        for (const auto& c : cases) {
+            Page page;
+            c.make(page.path);
+            CapturedOutput output;
+            page.importFile();
+            QCOMPARE(page.store().snippets().size(), std::size_t{3});
+            const std::string message = page.view.message()->text().toStdString();
+            QVERIFY2(message.starts_with("Import failed: Could not read " +
+                                         page.path.toStdString() + ": "),
+                     c.name);
+            QVERIFY2(message.find(c.reason) != std::string::npos, c.name);
+            QCOMPARE(output.text(), message + "\n");
+        }
     }
 
     void aMissingFileFailsToImport() {

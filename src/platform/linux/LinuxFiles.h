@@ -10,7 +10,9 @@
 
 #include "platform/Platform.h"
 
+#include <cstddef>
 #include <filesystem>
+#include <limits>
 #include <optional>
 
 namespace quillo::linuxdesktop {
@@ -29,7 +31,8 @@ class LinuxFiles final : public platform::Files {
     // Renames; fails rather than replace anything already at `to`.
     std::optional<platform::FileError> move(const std::filesystem::path& from,
                                             const std::filesystem::path& to) override;
-    platform::Result<platform::Bytes> read(const std::filesystem::path& path) const override;
+    platform::Result<platform::Bytes> read(const std::filesystem::path& path,
+                                           std::size_t maxBytes) const override;
     // A new file is private to the user (0600); a replaced one keeps its permissions. When
     // `path` is a symbolic link, the file it names is replaced and the link stays.
     std::optional<platform::FileError> writeAtomically(const std::filesystem::path& path,
@@ -40,7 +43,9 @@ class LinuxFiles final : public platform::Files {
 };
 
 // The same operations for the other files of the Linux desktop (preferences, autostart entry).
-platform::Result<platform::Bytes> readFile(const std::filesystem::path& path);
+platform::Result<platform::Bytes>
+readFile(const std::filesystem::path& path,
+         std::size_t maxBytes = std::numeric_limits<std::size_t>::max());
 std::optional<platform::FileError> writeFileAtomically(const std::filesystem::path& path,
                                                        const platform::Bytes& data);
 std::optional<platform::FileError> createFolders(const std::filesystem::path& path);

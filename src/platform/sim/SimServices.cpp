@@ -175,16 +175,24 @@ std::optional<FileError> SimFiles::move(const std::filesystem::path& from,
     return std::nullopt;
 }
 
-platform::Result<Bytes> SimFiles::read(const std::filesystem::path& path) const {
+platform::Result<Bytes> SimFiles::read(const std::filesystem::path& path,
+                                       std::size_t maxBytes) const {
     Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (file.get() < 0) {
         return {std::nullopt, errnoError("read", path, errno)};
     }
+    const auto tooLarge = [&] {
+        return FileError{"Could not read " + path.string() + ": it is larger than the limit of " +
+                         std::to_string(maxBytes) + " bytes"};
+    };
     Bytes data;
     // One allocation of the file's size: a growing buffer would copy a large snippets file
     // several times over, and touching that much fresh memory is what makes a start-up slow.
     struct stat info {};
     if (::fstat(file.get(), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
+        if (static_cast<std::uintmax_t>(info.st_size) > maxBytes) {
+            return {std::nullopt, tooLarge()};
+        }
         data.reserve(static_cast<std::size_t>(info.st_size));
     }
     std::uint8_t buffer[65536];
@@ -198,6 +206,9 @@ platform::Result<Bytes> SimFiles::read(const std::filesystem::path& path) const 
         }
         if (n == 0) {
             break;
+        }
+        if (static_cast<std::size_t>(n) > maxBytes - data.size()) {
+            return {std::nullopt, tooLarge()};
         }
         data.insert(data.end(), buffer, buffer + n);
     }

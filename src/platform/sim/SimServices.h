@@ -71,7 +71,8 @@ class SimFiles final : public platform::Files {
     std::optional<platform::FileError> createFolder(const std::filesystem::path& path) override;
     std::optional<platform::FileError> move(const std::filesystem::path& from,
                                             const std::filesystem::path& to) override;
-    platform::Result<platform::Bytes> read(const std::filesystem::path& path) const override;
+    platform::Result<platform::Bytes> read(const std::filesystem::path& path,
+                                           std::size_t maxBytes) const override;
     std::optional<platform::FileError> writeAtomically(const std::filesystem::path& path,
                                                        const platform::Bytes& data) override;
 

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <optional>
 #include <sys/stat.h>
 
 namespace quillo::linuxdesktop {
@@ -57,7 +58,7 @@ TEST_F(LinuxFilesTest, AWriteReplacesTheWholeFileAndLeavesNothingBeside) {
     ASSERT_EQ(files.writeAtomically(path, bytes("the old, longer contents")), std::nullopt);
     ASSERT_EQ(files.writeAtomically(path, bytes("new")), std::nullopt);
 
-    auto read = files.read(path);
+    auto read = files.read(path, 1024);
     ASSERT_TRUE(read);
     EXPECT_EQ(*read.value, bytes("new"));
     EXPECT_EQ(names(folder.path()), std::vector<std::string>{"snippets.json"});
@@ -135,15 +136,48 @@ TEST_F(LinuxFilesTest, CreatingAFolderMakesPrivateLevelsAndAcceptsAnExistingOne)
 }
 
 TEST_F(LinuxFilesTest, ReadingSaysWhyItFails) {
-    auto missing = files.read(folder.path() / "nothing");
+    auto missing = files.read(folder.path() / "nothing", 1024);
     ASSERT_FALSE(missing);
     EXPECT_NE(missing.error.description.find((folder.path() / "nothing").string()),
               std::string::npos);
     EXPECT_NE(missing.error.description.find(std::strerror(ENOENT)), std::string::npos);
 
-    auto aFolder = files.read(folder.path());
+    auto aFolder = files.read(folder.path(), 1024);
     ASSERT_FALSE(aFolder);
     EXPECT_NE(aFolder.error.description.find(std::strerror(EISDIR)), std::string::npos);
+}
+
+TEST_F(LinuxFilesTest, AReadRefusesWhatIsLargerThanItsLimit) {
+    writeText(folder.path() / "ten", "0123456789");
+    writeText(folder.path() / "empty", "");
+    const struct {
+        const char* name;
+        fs::path path;
+        std::size_t limit;
+        std::optional<std::string> contents; // none: refused
+    } cases[] = {
+        {"exactly the limit", folder.path() / "ten", 10, "0123456789"},
+        {"one byte more", folder.path() / "ten", 9, std::nullopt},
+        {"empty with no room at all", folder.path() / "empty", 0, ""},
+        // No size to tell beforehand, and no end: only the limit stops it.
+        {"a device without end", "/dev/zero", 100'000, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto read = files.read(c.path, c.limit);
+        if (c.contents) {
+            ASSERT_TRUE(read) << read.error.description;
+            EXPECT_EQ(*read.value, bytes(*c.contents));
+        } else {
+            ASSERT_FALSE(read);
+            EXPECT_NE(read.error.description.find(c.path.string()), std::string::npos)
+                << read.error.description;
+            EXPECT_NE(read.error.description.find("larger than the limit of " +
+                                                  std::to_string(c.limit) + " bytes"),
+                      std::string::npos)
+                << read.error.description;
+        }
+    }
 }
 
 } // namespace
