@@ -62,7 +62,7 @@ TEST_F(Files, WriteAtomicallyCreatesThenReplacesAndLeavesNothingElse) {
     EXPECT_TRUE(files.exists(path));
     EXPECT_EQ(files.writeAtomically(path, bytes("new and longer")), std::nullopt);
 
-    auto read = files.read(path);
+    auto read = files.read(path, 1024);
     ASSERT_TRUE(read);
     EXPECT_EQ(*read.value, bytes("new and longer"));
     EXPECT_EQ(names(), std::vector<std::string>{"snippets.json"});
@@ -139,24 +139,53 @@ TEST_F(Files, ReadGivesTheBytesOrSaysWhyNot) {
     const std::string binary("\0\x01\xfe\xff text", 9);
     std::ofstream(root / "data", std::ios::binary) << binary;
 
-    auto read = files.read(root / "data");
+    auto read = files.read(root / "data", binary.size());
     ASSERT_TRUE(read);
     EXPECT_EQ(*read.value, bytes(binary));
 
-    auto missing = files.read(root / "nothing");
+    auto missing = files.read(root / "nothing", 1024);
     EXPECT_FALSE(missing);
     EXPECT_NE(missing.error.description.find((root / "nothing").string()), std::string::npos);
     EXPECT_NE(missing.error.description.find(std::strerror(ENOENT)), std::string::npos);
 
-    auto folder = files.read(root);
+    auto folder = files.read(root, 1024);
     EXPECT_FALSE(folder);
     EXPECT_NE(folder.error.description.find(std::strerror(EISDIR)), std::string::npos);
+}
+
+TEST_F(Files, ReadRefusesWhatIsLargerThanItsLimit) {
+    SimDesktop desktop(root);
+    auto& files = desktop.services().files;
+    std::ofstream(root / "ten", std::ios::binary) << "0123456789";
+    const struct {
+        const char* name;
+        fs::path path;
+        std::size_t limit;
+        bool read;
+    } cases[] = {
+        {"exactly the limit", root / "ten", 10, true},
+        {"one byte more", root / "ten", 9, false},
+        // No size to tell beforehand, and no end: only the limit stops it.
+        {"a device without end", "/dev/zero", 100'000, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto read = files.read(c.path, c.limit);
+        ASSERT_EQ(static_cast<bool>(read), c.read) << read.error.description;
+        if (!c.read) {
+            EXPECT_NE(read.error.description.find(c.path.string() +
+                                                  ": it is larger than the limit of " +
+                                                  std::to_string(c.limit) + " bytes"),
+                      std::string::npos)
+                << read.error.description;
+        }
+    }
 }
 
 TEST_F(Files, ReadsAnEmptyFileAsNoBytes) {
     SimDesktop desktop(root);
     std::ofstream(root / "empty").flush();
-    auto read = desktop.services().files.read(root / "empty");
+    auto read = desktop.services().files.read(root / "empty", 0);
     ASSERT_TRUE(read);
     EXPECT_TRUE(read.value->empty());
 }
