@@ -30,6 +30,7 @@ class SimBackend {
 };
 
 INSTANTIATE_TYPED_TEST_SUITE_P(SimDesktop, SnippetStoreContract, SimBackend);
+INSTANTIATE_TYPED_TEST_SUITE_P(SimDesktop, SnippetStoreBadFiles, SimBackend);
 INSTANTIATE_TYPED_TEST_SUITE_P(SimDesktop, AppSettingsContract, SimBackend);
 
 TEST(AppSettingsOnSimDesktop, EveryAssignmentWritesItsKeyEvenWithoutAChange) {

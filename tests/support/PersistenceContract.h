@@ -21,13 +21,20 @@
 #include "support/EngineFixture.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <iterator>
+#include <linux/capability.h>
 #include <memory>
 #include <set>
 #include <string>
+#include <sys/syscall.h>
+#include <unistd.h>
 #include <vector>
 
 namespace quillo::testing {
@@ -304,6 +311,220 @@ REGISTER_TYPED_TEST_SUITE_P(SnippetStoreContract, FirstRunInstallsTheThreeExampl
                             ObserversHearOfRealChangesOnly, UpdateKeepsThePositionAndAddGoesLast,
                             ImportingTwiceAddsEverySnippetAgainUnderFreshIds,
                             ASaveThatFailsSaysWhyAndKeepsTheList);
+
+// ---------------------------------------------------------------------------------------------
+// Bad files, loaded as the snippets file and imported
+
+namespace persistence {
+
+// What a file is, without holding it in memory: a large one must not cost the test what the
+// program is kept from spending.
+inline std::string fingerprint(const fs::path& path) {
+    std::error_code error;
+    if (fs::is_directory(path, error)) {
+        std::string names = "a folder of";
+        for (const auto& entry : fs::directory_iterator(path)) {
+            names += " " + entry.path().filename().string();
+        }
+        return names;
+    }
+    std::ifstream in(path, std::ios::binary);
+    std::uint64_t hash = 14695981039346656037u; // FNV-1a
+    std::uint64_t size = 0;
+    char buffer[65536];
+    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
+        for (std::streamsize i = 0; i < in.gcount(); ++i) {
+            hash = (hash ^ static_cast<unsigned char>(buffer[i])) * 1099511628211u;
+        }
+        size += static_cast<std::uint64_t>(in.gcount());
+    }
+    return std::to_string(size) + " bytes, " + std::to_string(hash);
+}
+
+// A snippet document of at least `bytes` bytes, written a snippet at a time.
+inline void writeLargeDocument(const fs::path& path, std::uint64_t bytes) {
+    fs::create_directories(path.parent_path());
+    std::ofstream out(path, std::ios::binary);
+    const std::string one = model::encodeSnippets(
+        {snippet("sig", Snippet::TriggerMode::instant, std::string(200, 'x'))});
+    const std::string_view object = std::string_view(one).substr(1, one.size() - 2);
+    out << '[' << object;
+    for (std::uint64_t written = one.size(); written < bytes; written += object.size() + 1) {
+        out << ',' << object;
+    }
+    out << ']';
+}
+
+// Root reads every file whatever its mode, and CI runs as root. Taking the two capabilities that
+// allow it out of the thread's effective set holds it to the modes like any user until the guard
+// ends; a user that is not root is held to them anyway.
+class FileModesHold {
+  public:
+    FileModesHold() {
+        if (::geteuid() != 0) {
+            holds_ = true;
+            return;
+        }
+        header_ = {_LINUX_CAPABILITY_VERSION_3, 0};
+        if (::syscall(SYS_capget, &header_, saved_) != 0) {
+            return;
+        }
+        __user_cap_data_struct reduced[2] = {saved_[0], saved_[1]};
+        reduced[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
+        dropped_ = ::syscall(SYS_capset, &header_, reduced) == 0;
+        holds_ = dropped_;
+    }
+    ~FileModesHold() {
+        if (dropped_) {
+            ::syscall(SYS_capset, &header_, saved_);
+        }
+    }
+    FileModesHold(const FileModesHold&) = delete;
+    FileModesHold& operator=(const FileModesHold&) = delete;
+    bool holds() const { return holds_; }
+
+  private:
+    __user_cap_header_struct header_{};
+    __user_cap_data_struct saved_[2]{};
+    bool dropped_ = false;
+    bool holds_ = false;
+};
+
+struct BadFile {
+    const char* name;
+    std::function<void(const fs::path&)> make; // puts it at the path
+    std::string reason;                        // a part of the reason given
+};
+
+inline std::string goodDocumentWith(const std::string& key, const std::string& value) {
+    std::string document =
+        model::encodeSnippets({snippet("sig", Snippet::TriggerMode::instant, "Best, A.")});
+    document.insert(document.size() - 2, ",\"" + key + "\":" + value);
+    return document;
+}
+
+inline std::vector<BadFile> badFiles() {
+    const auto text = [](std::string contents) {
+        return [contents](const fs::path& path) { writeText(path, contents); };
+    };
+    std::string invalidUtf8 =
+        model::encodeSnippets({snippet("caf\xC3\xA9", Snippet::TriggerMode::instant, "On my way")});
+    invalidUtf8.replace(invalidUtf8.find("\xC3\xA9"), 2, "\xE9");
+    return {
+        {"an empty file", text(""), "unexpected end of input"},
+        {"100 MB of JSON",
+         [](const fs::path& path) { writeLargeDocument(path, 100u * 1024 * 1024); },
+         "larger than the limit of " + std::to_string(SnippetStore::maxFileBytes) + " bytes"},
+        {"nesting 100,000 deep", text(std::string(100'000, '[') + std::string(100'000, ']')),
+         "the document is nested too deeply"},
+        {"text in Latin-1 rather than UTF-8", text(invalidUtf8), "ill-formed UTF-8"},
+        // A UTF-8 byte order mark is welcome (AByteOrderMarkBeforeAGoodFileIsWelcome); UTF-16 is
+        // not the format's encoding, and its mark says so at the first byte.
+        {"UTF-16 with its byte order mark", text(std::string("\xFF\xFE[\0]\0", 6)),
+         "invalid JSON at byte 1: "},
+        {"a number beyond 64 bits",
+         text(goodDocumentWith("hotkeyKeyCode", "123456789012345678901234567890")),
+         "\"hotkeyKeyCode\" is beyond the 64-bit range"},
+        {"a key given twice", text(goodDocumentWith("shortcut", "\"brb\"")),
+         "\"shortcut\" is given twice"},
+        {"a folder instead of a file",
+         [](const fs::path& path) { writeText(path / "inside.json", "[]"); },
+         std::strerror(EISDIR)},
+    };
+}
+
+} // namespace persistence
+
+template <typename Backend>
+class SnippetStoreBadFiles : public SnippetStoreContract<Backend> {
+  protected:
+    // Loads the file at the snippets file's place, then imports it into the list of another
+    // data folder; each must refuse it for `reason`, add nothing and leave every file as it was.
+    void expectRefused(const std::string& reason) {
+        using namespace persistence;
+        const std::string before = fingerprint(this->snippetsFile());
+        std::string printed;
+        auto store = this->launch(&printed);
+        EXPECT_TRUE(store->snippets().empty());
+        EXPECT_TRUE(printed.starts_with("Failed to load snippets: ")) << printed;
+        EXPECT_NE(printed.find(reason), std::string::npos) << printed;
+        EXPECT_EQ(std::count(printed.begin(), printed.end(), '\n'), 1) << printed;
+        EXPECT_EQ(fingerprint(this->snippetsFile()), before);
+
+        TemporaryFolder otherFolder;
+        Backend other(otherFolder.path());
+        ::testing::internal::CaptureStdout();
+        SnippetStore importer(other.files());
+        const auto list = importer.snippets();
+        const fs::path ownFile = otherFolder.path() / "Quillo" / "snippets.json";
+        const std::string own = fingerprint(ownFile);
+        const auto error = importer.importSnippetsFromFile(this->snippetsFile());
+        const std::string output = ::testing::internal::GetCapturedStdout();
+        ASSERT_TRUE(error);
+        EXPECT_NE(error->description.find(reason), std::string::npos) << error->description;
+        EXPECT_EQ(error->description.find('\n'), std::string::npos) << error->description;
+        EXPECT_EQ(importer.snippets(), list);
+        EXPECT_EQ(fingerprint(ownFile), own);
+        EXPECT_EQ(fingerprint(this->snippetsFile()), before);
+        EXPECT_EQ(output, "");
+    }
+};
+
+TYPED_TEST_SUITE_P(SnippetStoreBadFiles);
+
+TYPED_TEST_P(SnippetStoreBadFiles, EachIsRefusedWithItsReasonAndChangesNothing) {
+    using namespace persistence;
+    for (const auto& bad : badFiles()) {
+        SCOPED_TRACE(bad.name);
+        fs::remove_all(this->dataFolder());
+        bad.make(this->snippetsFile());
+        this->expectRefused(bad.reason);
+    }
+}
+
+TYPED_TEST_P(SnippetStoreBadFiles, AFileWithoutReadPermissionIsRefused) {
+    using namespace persistence;
+    writeText(this->snippetsFile(), documentFromBeforeMacros);
+    fs::permissions(this->snippetsFile(), fs::perms::none);
+    {
+        FileModesHold modes;
+        if (!modes.holds()) {
+            GTEST_SKIP() << "running as root, which reads any file, without the right to give up "
+                            "that power for the test";
+        }
+        this->expectRefused(std::strerror(EACCES));
+    }
+    fs::permissions(this->snippetsFile(), fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(fileText(this->snippetsFile()), documentFromBeforeMacros);
+}
+
+TYPED_TEST_P(SnippetStoreBadFiles, AByteOrderMarkBeforeAGoodFileIsWelcome) {
+    using namespace persistence;
+    // Some editors on some systems start every UTF-8 file they save with one; it says nothing
+    // but "UTF-8", which the format is anyway.
+    const std::string text = "\xEF\xBB\xBF" + std::string(documentFromBeforeMacros);
+    writeText(this->snippetsFile(), text);
+    std::string printed;
+    auto store = this->launch(&printed);
+    ASSERT_EQ(store->snippets().size(), 1u);
+    EXPECT_EQ(store->snippets()[0].shortcut, "sig");
+    EXPECT_EQ(printed, "");
+    EXPECT_EQ(fileText(this->snippetsFile()), text);
+
+    TemporaryFolder otherFolder;
+    TypeParam other(otherFolder.path());
+    ::testing::internal::CaptureStdout();
+    SnippetStore importer(other.files());
+    const auto error = importer.importSnippetsFromFile(this->snippetsFile());
+    ::testing::internal::GetCapturedStdout();
+    ASSERT_FALSE(error) << error->description;
+    ASSERT_EQ(importer.snippets().size(), 4u);
+    EXPECT_EQ(importer.snippets()[3].shortcut, "sig");
+}
+
+REGISTER_TYPED_TEST_SUITE_P(SnippetStoreBadFiles, EachIsRefusedWithItsReasonAndChangesNothing,
+                            AFileWithoutReadPermissionIsRefused,
+                            AByteOrderMarkBeforeAGoodFileIsWelcome);
 
 // ---------------------------------------------------------------------------------------------
 // The settings

@@ -64,6 +64,7 @@ class LinuxBackend {
 };
 
 INSTANTIATE_TYPED_TEST_SUITE_P(Linux, SnippetStoreContract, LinuxBackend);
+INSTANTIATE_TYPED_TEST_SUITE_P(Linux, SnippetStoreBadFiles, LinuxBackend);
 INSTANTIATE_TYPED_TEST_SUITE_P(Linux, AppSettingsContract, LinuxBackend);
 
 std::vector<model::Snippet> manySnippets(int count, const std::string& prefix) {
