@@ -132,6 +132,31 @@ expect_entry() {
     [ "$got" = "$1" ] || fail "the entry holds '$got', expected '$1'"
 }
 
+# Starts a terminal (xterm, urxvt) that reads one line, and gives it the focus once it reads.
+start_terminal() {
+    "$1" -e bash -c 'touch "$1.ready"; read -e line; printf "%s" "$line" >"$1.part"
+        mv "$1.part" "$1"' _ "$work/terminal.out" &
+    pids+=($!)
+    terminal_window=$(timeout 20 xdotool search --sync --class "$1" | tail -n1)
+    [ -n "$terminal_window" ] || fail "the $1 window did not appear"
+    for _ in $(seq 200); do
+        [ -e "$work/terminal.out.ready" ] && break
+        sleep 0.05
+    done
+    xdotool windowfocus --sync "$terminal_window"
+    sleep 0.5
+}
+
+# Ends the terminal's line with Return and prints what it read.
+terminal_text() {
+    xdotool key Return
+    for _ in $(seq 200); do
+        [ -e "$work/terminal.out" ] && break
+        sleep 0.05
+    done
+    cat "$work/terminal.out" 2>/dev/null
+}
+
 # Waits until quillo's expansion is over (its pauses take a few hundred milliseconds).
 settle() { sleep "${1:-1}"; }
 
@@ -160,6 +185,32 @@ accessibility_switch() {
     dbus-send --session --print-reply=literal --dest=org.a11y.Bus /org/a11y/bus \
         org.freedesktop.DBus.Properties.Get string:org.a11y.Status string:IsEnabled 2>/dev/null |
         awk '{print $NF}' | grep -xE 'true|false'
+}
+
+# start_password TITLE COMMAND...: starts a program showing a password field in a window
+# titled TITLE, which writes what the field holds when Return is pressed, and focuses it.
+start_password() {
+    local title=$1
+    shift
+    "$@" >"$work/password.out" 2>"$work/password.err" &
+    password_pid=$!
+    pids+=($password_pid)
+    password_window=$(timeout 20 xdotool search --sync --name "^$title\$" | head -n1)
+    [ -n "$password_window" ] || fail "the password window $title did not appear"
+    xdotool windowfocus --sync "$password_window"
+    sleep 0.5
+}
+
+# Presses Return in the password field and prints what it held.
+password_text() {
+    xdotool windowfocus --sync "$password_window" 2>/dev/null
+    sleep 0.3
+    xdotool key Return
+    for _ in $(seq 100); do
+        kill -0 "$password_pid" 2>/dev/null || break
+        sleep 0.05
+    done
+    cat "$work/password.out"
 }
 
 # Waits for quillo to say how it recognises password fields; fails unless by the bus.
@@ -395,28 +446,13 @@ terminal_xterm | terminal_urxvt)
     write_snippets "$(snippet omw 'On my way')" "$(snippet link "<a href='{clipboard}'>{cursor}</a>")"
     printf 'https://example.com' | xclip -selection clipboard -i
     start_quillo
-    "$program" -e bash -c 'touch "$1.ready"; read -e line; printf "%s" "$line" >"$1.part"
-        mv "$1.part" "$1"' _ "$work/terminal.out" &
-    pids+=($!)
-    window=$(timeout 20 xdotool search --sync --class "$program" | tail -n1)
-    [ -n "$window" ] || fail "the $program window did not appear"
-    for _ in $(seq 200); do
-        [ -e "$work/terminal.out.ready" ] && break
-        sleep 0.05
-    done
-    xdotool windowfocus --sync "$window"
-    sleep 0.5
+    start_terminal "$program"
     type_keys 'omw '
     settle
     type_keys 'link '
     settle
     type_keys 'Q'
-    xdotool key Return
-    for _ in $(seq 200); do
-        [ -e "$work/terminal.out" ] && break
-        sleep 0.05
-    done
-    got=$(cat "$work/terminal.out" 2>/dev/null)
+    got=$(terminal_text)
     after=$(xclip -selection clipboard -o)
     [ "$got" = "On my way<a href='https://example.com'>Q</a>" ] || fail "$program read '$got'"
     [ "$after" = "https://example.com" ] || fail "the clipboard holds '$after' afterwards"
@@ -436,13 +472,7 @@ password_field | password_then_entry)
         sleep 0.05
     done
     [ "$(accessibility_switch)" = true ] || fail "quillo did not turn the accessibility switch on"
-    zenity --password --title=quillo-e2e-password >"$work/password.out" 2>/dev/null &
-    password_pid=$!
-    pids+=($password_pid)
-    password_window=$(timeout 20 xdotool search --sync --name '^quillo-e2e-password$' | head -n1)
-    [ -n "$password_window" ] || fail "the zenity password window did not appear"
-    xdotool windowfocus --sync "$password_window"
-    sleep 0.5
+    start_password quillo-e2e-password zenity --password --title=quillo-e2e-password
     if [ "$case_name" = password_field ]; then
         type_keys 'omw '
         settle
@@ -460,14 +490,7 @@ password_field | password_then_entry)
         expect_entry "w On my way"
         expected_password="om"
     fi
-    xdotool windowfocus --sync "$password_window" 2>/dev/null
-    sleep 0.3
-    xdotool key Return
-    for _ in $(seq 100); do
-        kill -0 "$password_pid" 2>/dev/null || break
-        sleep 0.05
-    done
-    got=$(cat "$work/password.out")
+    got=$(password_text)
     [ "$got" = "$expected_password" ] || fail "the password field holds '$got', expected '$expected_password'"
     # Quitting puts the switch back as quillo found it.
     kill -TERM "$quillo_pid"
@@ -482,33 +505,13 @@ password_then_terminal)
     start_accessibility_bus
     start_quillo
     wait_for_accessibility
-    zenity --password --title=quillo-e2e-password >/dev/null 2>&1 &
-    pids+=($!)
-    password_window=$(timeout 20 xdotool search --sync --name '^quillo-e2e-password$' | head -n1)
-    [ -n "$password_window" ] || fail "the zenity password window did not appear"
-    xdotool windowfocus --sync "$password_window"
-    sleep 0.5
+    start_password quillo-e2e-password zenity --password --title=quillo-e2e-password
     type_keys 'omw '
     settle
-    xterm -e bash -c 'touch "$1.ready"; read -e line; printf "%s" "$line" >"$1.part"
-        mv "$1.part" "$1"' _ "$work/terminal.out" &
-    pids+=($!)
-    window=$(timeout 20 xdotool search --sync --class xterm | tail -n1)
-    [ -n "$window" ] || fail "the xterm window did not appear"
-    for _ in $(seq 200); do
-        [ -e "$work/terminal.out.ready" ] && break
-        sleep 0.05
-    done
-    xdotool windowfocus --sync "$window"
-    sleep 0.5
+    start_terminal xterm
     type_keys 'omw '
     settle
-    xdotool key Return
-    for _ in $(seq 200); do
-        [ -e "$work/terminal.out" ] && break
-        sleep 0.05
-    done
-    got=$(cat "$work/terminal.out" 2>/dev/null)
+    got=$(terminal_text)
     [ "$got" = "On my way" ] || fail "xterm read '$got'"
     ;;
 
@@ -518,21 +521,10 @@ password_field_qt)
     start_accessibility_bus
     start_quillo
     wait_for_accessibility
-    "$helper" password quillo-e2e-qt >"$work/password.out" 2>"$work/helper.err" &
-    password_pid=$!
-    pids+=($password_pid)
-    password_window=$(timeout 20 xdotool search --sync --name '^quillo-e2e-qt$' | head -n1)
-    [ -n "$password_window" ] || fail "the Qt password window did not appear"
-    xdotool windowfocus --sync "$password_window"
-    sleep 0.5
+    start_password quillo-e2e-qt "$helper" password quillo-e2e-qt
     type_keys 'omw '
     settle
-    xdotool key Return
-    for _ in $(seq 100); do
-        kill -0 "$password_pid" 2>/dev/null || break
-        sleep 0.05
-    done
-    got=$(cat "$work/password.out")
+    got=$(password_text)
     [ "$got" = "omw " ] || fail "the Qt password field holds '$got', expected 'omw '"
     ;;
 
