@@ -31,9 +31,9 @@ cleanup() {
     for pid in "${pids[@]}"; do
         kill "$pid" 2>/dev/null
     done
-    # The accessibility bus's own daemon outlives its launcher; it is known by its socket, which
-    # lies in this case's folder.
-    pkill -f -- "unix:path=$work/" 2>/dev/null
+    # The accessibility bus's own daemon outlives its launcher and has been seen to outlive a
+    # plain kill too; it is known by its socket, which lies in this case's folder.
+    pkill -KILL -f -- "unix:path=$work/" 2>/dev/null
     wait 2>/dev/null
     rm -rf "$work"
 }
