@@ -105,7 +105,9 @@ void showRequested(ui::QuilloApp& quilloApp, const DesktopOptions& options) {
 int runDesktop(int argc, char** argv, const DesktopOptions& options) {
     // Before the first key is watched.
     keepMemoryPrivate();
-    if (const std::string reason = x11::X11Trust::check(); !reason.empty()) {
+    // Held until the desktop's own connections are open (see X11Trust::check).
+    x11::DisplayConnection firstConnection;
+    if (const std::string reason = x11::X11Trust::check(&firstConnection); !reason.empty()) {
         std::cout << "Quillo needs an X11 display. " << reason
                   << " (quillo simulate tries your snippets without one.)" << std::endl;
         return 1;
@@ -134,6 +136,7 @@ int runDesktop(int argc, char** argv, const DesktopOptions& options) {
         std::cout << "Quillo needs an X11 display. " << x11::X11Trust::check() << std::endl;
         return 1;
     }
+    firstConnection.reset();
     app::AppDelegate delegate(desktop->services());
     installUiDesktopHooks();
 

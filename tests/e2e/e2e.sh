@@ -22,14 +22,18 @@ done
 # and takes with it what was started on it (the accessibility bus that GTK programs ask for).
 if [ -z "${QUILLO_E2E_SESSION:-}" ]; then
     export QUILLO_E2E_SESSION=1
+    unset DBUS_SESSION_BUS_ADDRESS
     exec dbus-run-session -- "$0" "$@"
 fi
+[ -n "${DBUS_SESSION_BUS_ADDRESS:-}" ] || { echo "FAIL ($case_name): dbus-run-session gave no session bus"; exit 1; }
 
 work=$(mktemp -d /tmp/quillo-e2e.XXXXXX)
 pids=()
 cleanup() {
+    # Only processes of this case that are still running: the number of one that has ended may
+    # already belong to another case's process (process numbers wrap at 32768 on many systems).
     for pid in "${pids[@]}"; do
-        kill "$pid" 2>/dev/null
+        [ "$(ps -o ppid= -p "$pid" 2>/dev/null | tr -d ' ')" = "$$" ] && kill "$pid" 2>/dev/null
     done
     # The accessibility bus's own daemon outlives its launcher and has been seen to outlive a
     # plain kill too; it is known by its socket, which lies in this case's folder.
@@ -41,20 +45,53 @@ trap cleanup EXIT
 
 fail() {
     echo "FAIL ($case_name): $*"
+    if [ -n "${xvfb_pid:-}" ] && ! display_is_ours; then
+        echo "--- and $DISPLAY is not this case's X server any more: $(display_owner)"
+    fi
     echo "--- quillo said:"
     cat "$work/quillo.out" 2>/dev/null
     exit 1
 }
 
-# Xvfb picks a free display number itself and writes it once it accepts connections.
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.err" &
-pids+=($!)
-for _ in $(seq 100); do
+# The X server of this case alone. Xvfb picks a free display number itself and writes it once
+# it accepts connections. -noreset: a server whose last client leaves starts afresh, and drops
+# whoever connects at that moment; here the first clients come and go (xclip, the accessibility
+# bus's launcher, Quillo's own look at the display), as they never do on a desktop, whose window
+# manager stays connected.
+server_options=(-noreset)
+[ "$case_name" = first_client_of_a_fresh_server ] && server_options=()
+Xvfb -displayfd 3 "${server_options[@]}" -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" \
+    2>"$work/xvfb.err" &
+xvfb_pid=$!
+pids+=($xvfb_pid)
+for _ in $(seq 200); do
     [ -s "$work/display" ] && break
+    kill -0 "$xvfb_pid" 2>/dev/null || break
     sleep 0.05
 done
-[ -s "$work/display" ] || fail "Xvfb did not start: $(cat "$work/xvfb.err")"
-export DISPLAY=":$(head -n1 "$work/display")"
+[ -s "$work/display" ] || { unset xvfb_pid; fail "Xvfb did not start: $(cat "$work/xvfb.err")"; }
+display_number=$(head -n1 "$work/display")
+export DISPLAY=":$display_number"
+
+# The process that listens on the display's socket (the abstract one, which X clients try
+# first), from the kernel's table of sockets.
+display_owner() {
+    local inode pid
+    inode=$(awk -v name="@/tmp/.X11-unix/X$display_number" '$8 == name && $6 == "01" { print $7 }' \
+        /proc/net/unix | head -n1)
+    [ -n "$inode" ] || { echo "nobody listens on it"; return; }
+    for pid in $(pgrep -x Xvfb); do
+        if ls -l "/proc/$pid/fd" 2>/dev/null | grep -q "socket:\[$inode\]"; then
+            echo "Xvfb $pid ($(tr '\0' ' ' <"/proc/$pid/cmdline"))"
+            return
+        fi
+    done
+    echo "a process that is not an Xvfb"
+}
+display_is_ours() {
+    kill -0 "$xvfb_pid" 2>/dev/null && [ "$(display_owner)" = "Xvfb $xvfb_pid ($(tr '\0' ' ' <"/proc/$xvfb_pid/cmdline"))" ]
+}
+display_is_ours || fail "$DISPLAY answers from $(display_owner), not from this case's Xvfb $xvfb_pid"
 unset WAYLAND_DISPLAY XDG_SESSION_TYPE
 export XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/run"
 mkdir -p "$XDG_DATA_HOME/Quillo" "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR"
@@ -174,10 +211,15 @@ start_accessibility_bus() {
     "$launcher" --launch-immediately >"$work/launcher.out" 2>&1 &
     pids+=($!)
     for _ in $(seq 100); do
-        accessibility_switch >/dev/null && return
+        accessibility_switch >/dev/null && break
         sleep 0.05
     done
-    fail "the accessibility bus did not start: $(cat "$work/launcher.out")"
+    accessibility_switch >/dev/null || fail "the accessibility bus did not start: $(cat "$work/launcher.out")"
+    # The case's own: its socket lies in the case's folder.
+    local address
+    address=$(dbus-send --session --print-reply=literal --dest=org.a11y.Bus /org/a11y/bus \
+        org.a11y.Bus.GetAddress 2>/dev/null | tr -d ' ')
+    [[ $address == "unix:path=$work/"* ]] || fail "the accessibility bus is not this case's own: '$address'"
 }
 
 # Prints the desktop's accessibility switch: true or false.
@@ -542,6 +584,19 @@ no_accessibility_bus)
     expect_entry "On my way"
     ;;
 
+first_client_of_a_fresh_server)
+    # An X server that starts afresh when its last client leaves (a bare Xvfb or an xinit
+    # session), held back by a busy machine just as Quillo closes its first connection: Quillo
+    # must not be that last client, or its next connection is dropped.
+    [ -n "${QUILLO_E2E_SERVER_STALL:-}" ] || fail "QUILLO_E2E_SERVER_STALL names no library"
+    write_snippets "$(snippet omw 'On my way')"
+    LD_PRELOAD=$QUILLO_E2E_SERVER_STALL STALL_SERVER_PID=$xvfb_pid start_quillo
+    start_entry
+    type_keys 'omw '
+    settle
+    expect_entry "On my way"
+    ;;
+
 # --- Under load, and what is typed stays inside -------------------------------------------------
 # Cases of their own: the clipboard through a long run of expansions with a large image on it,
 # and a check that no keystroke reaches anything Quillo writes.
@@ -702,6 +757,7 @@ typed_text_stays_private)
     exit 2
     ;;
 esac
+display_is_ours || fail "the X server changed during the case"
 # Quillo ends on SIGTERM like any program; a sanitizer build reports its findings then.
 if [ -n "${quillo_pid:-}" ]; then
     kill -TERM "$quillo_pid"

@@ -15,9 +15,13 @@ bool isSet(const char* name) {
 
 } // namespace
 
+void DisplayCloser::operator()(_XDisplay* display) const {
+    XCloseDisplay(display);
+}
+
 X11Trust::X11Trust() : reason_(check()) {}
 
-std::string X11Trust::check() {
+std::string X11Trust::check(DisplayConnection* keepOpen) {
     if (!isSet("DISPLAY")) {
         if (isSet("WAYLAND_DISPLAY")) {
             return "Wayland session: Quillo needs an X11 session, since Wayland lets no program "
@@ -27,7 +31,8 @@ std::string X11Trust::check() {
                "X11 session.";
     }
     const std::string name = std::getenv("DISPLAY");
-    Display* display = XOpenDisplay(nullptr);
+    DisplayConnection connection(XOpenDisplay(nullptr));
+    Display* display = connection.get();
     if (display == nullptr) {
         return "No X display: the X display " + name +
                " (DISPLAY) cannot be opened; is the X server running, and may you use it?";
@@ -44,7 +49,9 @@ std::string X11Trust::check() {
         reason = "The X display " + name +
                  " lacks the XTEST extension, which Quillo needs to type for you.";
     }
-    XCloseDisplay(display);
+    if (keepOpen != nullptr) {
+        *keepOpen = std::move(connection);
+    }
     return reason;
 }
 

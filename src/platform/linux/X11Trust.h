@@ -6,9 +6,18 @@
 
 #include "platform/Platform.h"
 
+#include <memory>
 #include <string>
 
+struct _XDisplay;
+
 namespace quillo::x11 {
+
+struct DisplayCloser {
+    void operator()(_XDisplay* display) const;
+};
+// A connection to the X server, closed when it goes.
+using DisplayConnection = std::unique_ptr<_XDisplay, DisplayCloser>;
 
 class X11Trust final : public platform::AccessibilityTrust {
   public:
@@ -19,8 +28,12 @@ class X11Trust final : public platform::AccessibilityTrust {
     void requestTrust() override {}
     std::string untrustedReason() const override { return reason_; }
 
-    // The reason the desktop cannot be used, empty when it can. Opens and closes a connection.
-    static std::string check();
+    // The reason the desktop cannot be used, empty when it can. It looks through a connection of
+    // its own, which it hands to `keepOpen` when given one and closes otherwise. An X server
+    // whose last client leaves starts afresh and drops whoever connects at that moment (a bare
+    // Xvfb or an xinit session has no other client), so the program start keeps it open until
+    // its own connections are made.
+    static std::string check(DisplayConnection* keepOpen = nullptr);
 
   private:
     std::string reason_;
