@@ -96,6 +96,11 @@ unset WAYLAND_DISPLAY XDG_SESSION_TYPE
 export XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/run"
 mkdir -p "$XDG_DATA_HOME/Quillo" "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
+# Services the session bus starts on demand (the accessibility bus that GTK programs ask for)
+# start with the session's own display and folders; with the environment the bus itself was
+# started with they would put their sockets in the home folder, where every case finds them.
+dbus-update-activation-environment DISPLAY XDG_RUNTIME_DIR XDG_DATA_HOME XDG_CONFIG_HOME ||
+    fail "could not give the session bus the case's environment"
 
 # --- Snippets -------------------------------------------------------------------------------
 
@@ -210,8 +215,12 @@ start_accessibility_bus() {
     [ -n "$launcher" ] || { echo "SKIPPED: at-spi2-core is not installed"; exit 77; }
     "$launcher" --launch-immediately >"$work/launcher.out" 2>&1 &
     pids+=($!)
+    # Asked only once the launcher has the name: asking earlier would have the session bus
+    # start one of its own.
     for _ in $(seq 100); do
-        accessibility_switch >/dev/null && break
+        dbus-send --session --print-reply=literal --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+            org.freedesktop.DBus.NameHasOwner string:org.a11y.Bus 2>/dev/null | grep -q true &&
+            accessibility_switch >/dev/null && break
         sleep 0.05
     done
     accessibility_switch >/dev/null || fail "the accessibility bus did not start: $(cat "$work/launcher.out")"
