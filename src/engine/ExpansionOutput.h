@@ -39,6 +39,11 @@ class ExpansionOutput {
                                       Completion completion) = 0;
     virtual void executeMacro(std::size_t backspaceCount, std::vector<model::MacroStep> steps,
                               Completion completion) = 0;
+
+    // Told, on the main thread, when a macro's Wait step begins (true) and ends (false): nothing
+    // is written meanwhile, so the keys the user types need not wait for the macro's end.
+    using WaitObserver = std::function<void(bool waiting)>;
+    virtual void setWaitObserver(WaitObserver observer) { (void)observer; }
 };
 
 } // namespace quillo::engine

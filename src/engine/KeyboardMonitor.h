@@ -24,6 +24,13 @@ class KeyboardMonitor {
     // False when the system refused the tap (no permission, no display).
     bool start();
 
+    // Holding the keyboard while an expansion writes: see platform::KeyboardTap.
+    void beginHold(std::function<void(bool held)> established) {
+        tap_.beginHold(std::move(established));
+    }
+    void replay(const platform::KeyEvent& event) { tap_.replay(event); }
+    void endHold() { tap_.endHold(); }
+
   private:
     platform::KeyboardTap& tap_;
     std::shared_ptr<Handler> handler_;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 
 namespace quillo::engine {
 
@@ -58,6 +59,21 @@ std::string typedText(std::u16string_view units) {
 constexpr std::string_view selectionMarker = "{selection}";
 constexpr std::string_view popSound = "Pop";
 
+// A key press that only added characters where the insertion point was (no Return, Tab,
+// Backspace, arrow or shortcut), so that Backspaces take it back.
+bool typesPlainText(const KeyEvent& event) {
+    if (event.type != KeyEventType::keyDown) {
+        return true;
+    }
+    if ((event.flags & (flag::control | flag::command)) != 0 || event.textLength == 0) {
+        return false;
+    }
+    const auto units = event.textView();
+    return std::none_of(units.begin(), units.end(), [](char16_t unit) {
+        return unit < 0x20 || unit == 0x7F || (unit >= 0xF700 && unit <= 0xF8FF);
+    });
+}
+
 } // namespace
 
 TextExpansionEngine::TextExpansionEngine(model::SnippetStore& snippetStore,
@@ -68,9 +84,19 @@ TextExpansionEngine::TextExpansionEngine(model::SnippetStore& snippetStore,
       self_(std::make_shared<TextExpansionEngine*>(this)) {
     rebuildIndex();
     storeSubscription_ = snippetStore_.subscribe([this] { rebuildIndex(); });
+    std::weak_ptr<TextExpansionEngine*> weakSelf = self_;
+    textReplacer_->setWaitObserver([weakSelf](bool waiting) {
+        if (auto self = weakSelf.lock()) {
+            (*self)->macroWaiting(waiting);
+        }
+    });
 }
 
-TextExpansionEngine::~TextExpansionEngine() = default;
+// The keys held for an expansion still reach the application.
+TextExpansionEngine::~TextExpansionEngine() {
+    decided_.reset();
+    releaseHold();
+}
 
 void TextExpansionEngine::rebuildIndex() {
     index_ = ShortcutIndex(snippetStore_.snippets());
@@ -86,11 +112,30 @@ void TextExpansionEngine::start() {
 }
 
 bool TextExpansionEngine::handleKeyEvent(const KeyEvent& event) {
-    // The synthetic events of a running expansion, and whatever the user types meanwhile, are
-    // neither buffered nor matched. Nothing typed in a password field is looked at.
-    if (isReplacing_ || !settings_.isExpansionEnabled() ||
-        services_.secureInput.isSecureInputEnabled() || settings_.isRecordingHotkey() ||
-        event.type != KeyEventType::keyDown) {
+    if (event.type == KeyEventType::mouseDown || event.type == KeyEventType::focusChanged) {
+        typingBuffer_.clear();
+        return false;
+    }
+    if (isReplacing_) {
+        switch (hold_) {
+        case Hold::held:
+            held_.push_back(event);
+            return true;
+        case Hold::asked:
+            leaked_.push_back(event);
+            return false;
+        case Hold::none:
+            // Without a hold the keys pass as they come, neither buffered nor matched.
+            return false;
+        }
+    }
+    return handleTypedKey(event);
+}
+
+bool TextExpansionEngine::handleTypedKey(const KeyEvent& event) {
+    // Nothing typed in a password field is looked at.
+    if (!settings_.isExpansionEnabled() || services_.secureInput.isSecureInputEnabled() ||
+        settings_.isRecordingHotkey() || event.type != KeyEventType::keyDown) {
         return false;
     }
     if (matchHotkey(event)) {
@@ -172,6 +217,79 @@ void TextExpansionEngine::performExpansion(std::size_t backspaceCount,
                                            const std::optional<std::string>& delimiter) {
     isReplacing_ = true;
     typingBuffer_.clear();
+    decided_ = Decided{backspaceCount, snippet, delimiter};
+    leaked_.clear();
+    askForHold();
+}
+
+void TextExpansionEngine::askForHold() {
+    std::weak_ptr<TextExpansionEngine*> weakSelf = self_;
+    if (hold_ == Hold::none) {
+        hold_ = Hold::asked;
+    }
+    // Each expansion, also one that a held key starts, may hold the keys for the limit.
+    holdTimer_ = services_.time.startRepeating(holdLimit, [weakSelf] {
+        if (auto self = weakSelf.lock()) {
+            (*self)->releaseHold();
+        }
+    });
+    keyboardMonitor_.beginHold([weakSelf](bool held) {
+        if (auto self = weakSelf.lock()) {
+            (*self)->holdEstablished(held);
+        }
+    });
+}
+
+void TextExpansionEngine::holdEstablished(bool held) {
+    if (hold_ == Hold::none) {
+        return; // given up meanwhile: the limit passed, or a Wait step began
+    }
+    if (!held) {
+        // Another program holds the keyboard: the keys pass as they come.
+        hold_ = Hold::none;
+        holdTimer_.reset();
+        leaked_.clear();
+        if (decided_) {
+            startOutput(decided_->backspaceCount);
+        }
+        return;
+    }
+    const bool wasAsked = hold_ == Hold::asked;
+    hold_ = Hold::held;
+    if (!decided_) {
+        // Held again after a Wait step; what was typed during it has gone its way.
+        leaked_.clear();
+        return;
+    }
+    if (!wasAsked) {
+        startOutput(decided_->backspaceCount);
+        return;
+    }
+    std::size_t leakedCharacters = 0;
+    for (const KeyEvent& event : leaked_) {
+        if (!typesPlainText(event)) {
+            // What the application did with it cannot be taken back by Backspaces: leave the
+            // text as it is.
+            decided_.reset();
+            leaked_.clear();
+            isReplacing_ = false;
+            replayHeld();
+            return;
+        }
+        if (event.type == KeyEventType::keyDown) {
+            leakedCharacters += unicode::graphemeCount(typedText(event.textView()));
+        }
+    }
+    // Erased with the shortcut, typed again after the text.
+    held_.insert(held_.begin(), leaked_.begin(), leaked_.end());
+    leaked_.clear();
+    startOutput(decided_->backspaceCount + leakedCharacters);
+}
+
+void TextExpansionEngine::startOutput(std::size_t backspaceCount) {
+    const Decided decided = std::move(*decided_);
+    decided_.reset();
+    const model::Snippet& snippet = decided.snippet;
     if (listener_.started) {
         listener_.started(snippet, backspaceCount);
     }
@@ -188,7 +306,7 @@ void TextExpansionEngine::performExpansion(std::size_t backspaceCount,
         textReplacer_->executeMacro(backspaceCount, snippet.macroSteps, completion);
         return;
     }
-    const auto reinserted = settings_.appendDelimiter() ? delimiter : std::nullopt;
+    const auto reinserted = settings_.appendDelimiter() ? decided.delimiter : std::nullopt;
     if (snippet.replacement.find(selectionMarker) != std::string::npos) {
         textReplacer_->replaceWithSelection(backspaceCount, snippet.replacement, reinserted,
                                             completion);
@@ -206,6 +324,52 @@ void TextExpansionEngine::finishExpansion() {
     }
     if (settings_.playSoundOnExpansion()) {
         services_.sound.play(popSound);
+    }
+    replayHeld();
+}
+
+void TextExpansionEngine::replayHeld() {
+    // Key by key, as typed now: a key that starts another expansion reaches the application
+    // before that expansion writes, and the rest waits for its end.
+    while (!held_.empty() && !isReplacing_) {
+        const KeyEvent event = held_.front();
+        held_.pop_front();
+        if (!handleTypedKey(event)) {
+            keyboardMonitor_.replay(event);
+        }
+    }
+    if (!isReplacing_ && hold_ != Hold::none) {
+        hold_ = Hold::none;
+        holdTimer_.reset();
+        keyboardMonitor_.endHold();
+    }
+}
+
+void TextExpansionEngine::releaseHold() {
+    holdTimer_.reset();
+    const Hold was = std::exchange(hold_, Hold::none);
+    for (const KeyEvent& event : held_) {
+        keyboardMonitor_.replay(event);
+    }
+    held_.clear();
+    if (was != Hold::none) {
+        keyboardMonitor_.endHold();
+    }
+    if (was == Hold::asked && decided_) {
+        // The hold never came: write as if there were none.
+        leaked_.clear();
+        startOutput(decided_->backspaceCount);
+    }
+}
+
+void TextExpansionEngine::macroWaiting(bool waiting) {
+    if (!isReplacing_) {
+        return;
+    }
+    if (waiting) {
+        releaseHold();
+    } else if (hold_ == Hold::none) {
+        askForHold();
     }
 }
 

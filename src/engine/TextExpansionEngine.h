@@ -2,6 +2,17 @@
 // waiting, whether to withhold it; it keeps the typing buffer in step with what the user types,
 // matches the enabled snippets (hotkey, after a delimiter, instant), applies each snippet's
 // application filter and starts the output of an expansion.
+//
+// An expansion is one act for the person typing. From its trigger until its output is complete
+// the keyboard is held: what the user types meanwhile reaches neither the application nor the
+// buffer, and is handed over afterwards, key by key, as if typed then (so a shortcut typed right
+// after another expands too). Keys that reached the application before the hold took effect are
+// erased with the shortcut and typed again after the text; if one of them did more than type
+// (Return, an arrow, a Ctrl combination), the text is no longer known and the expansion is
+// dropped. The hold lasts at most holdLimit an expansion, and a macro's Wait step lets the keys
+// through.
+// A click or a change of window empties the buffer: what was typed before it is not in front
+// of the insertion point any more.
 #pragma once
 
 #include "engine/ExpansionOutput.h"
@@ -12,16 +23,24 @@
 #include "model/SnippetStore.h"
 #include "platform/Platform.h"
 
+#include <chrono>
 #include <cstddef>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace quillo::engine {
 
 class TextExpansionEngine {
   public:
+    // The longest the keyboard is held for one expansion (one that a held key starts has its
+    // own): an application that is slow to take the paste must not keep the user's keys for
+    // longer.
+    static constexpr std::chrono::milliseconds holdLimit{1000};
+
     // Creates the monitor, the buffer and takes the output; starts nothing.
     TextExpansionEngine(model::SnippetStore& snippetStore, model::AppSettings& settings,
                         platform::Services services, std::unique_ptr<ExpansionOutput> output);
@@ -50,9 +69,25 @@ class TextExpansionEngine {
     const TypingBuffer& typingBuffer() const { return typingBuffer_; }
 
   private:
+    // An expansion decided on, waiting for the keyboard hold before it writes.
+    struct Decided {
+        std::size_t backspaceCount = 0;
+        model::Snippet snippet;
+        std::optional<std::string> delimiter;
+    };
+    enum class Hold { none, asked, held };
+
+    bool handleTypedKey(const platform::KeyEvent& event);
     void performExpansion(std::size_t backspaceCount, const model::Snippet& snippet,
                           const std::optional<std::string>& delimiter);
+    void askForHold();
+    void holdEstablished(bool held);
+    void startOutput(std::size_t backspaceCount);
     void finishExpansion();
+    void macroWaiting(bool waiting);
+    void replayHeld();
+    // Lets the held keys through unread and ends the hold.
+    void releaseHold();
     bool matchHotkey(const platform::KeyEvent& event);
     bool matchTyped(model::Snippet::TriggerMode mode, std::size_t dropLast,
                     const std::optional<std::string>& delimiter);
@@ -66,6 +101,14 @@ class TextExpansionEngine {
     std::unique_ptr<ExpansionOutput> textReplacer_;
     bool isReplacing_ = false;
     ExpansionListener listener_;
+
+    Hold hold_ = Hold::none;
+    std::optional<Decided> decided_;
+    // Events that reached the application between the trigger and the hold.
+    std::vector<platform::KeyEvent> leaked_;
+    // Events held from the application, to hand over after the expansion.
+    std::deque<platform::KeyEvent> held_;
+    std::unique_ptr<platform::Timer> holdTimer_;
 
     ShortcutIndex index_;
     model::Observable::Subscription storeSubscription_;

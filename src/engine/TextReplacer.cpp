@@ -18,14 +18,9 @@ constexpr std::string_view clipboardMarker = "{clipboard}";
 constexpr std::string_view cursorMarker = "{cursor}";
 constexpr std::string_view selectionMarker = "{selection}";
 
-constexpr auto pauseBeforeFirstEvent = 50ms;
-constexpr auto pauseAfterEachKey = 10ms;
-constexpr auto pauseAfterStage = 50ms;
-constexpr auto pauseAfterPaste = 100ms;
-constexpr auto pauseAfterMacroStep = 50ms;
-constexpr auto pauseBeforeMacroRestore = 100ms;
 constexpr auto selectionCopyTimeout = 250ms;
 constexpr auto selectionPollInterval = 15ms;
+constexpr auto pasteReadPollInterval = 1ms;
 
 std::optional<std::string> plainText(const std::vector<platform::PasteboardItem>& items) {
     for (const auto& item : items) {
@@ -59,7 +54,7 @@ void TextReplacer::Primitives::postKey(platform::KeyCode keyCode, platform::Even
 void TextReplacer::Primitives::pressBackspaces(std::size_t count) {
     for (std::size_t i = 0; i < count; ++i) {
         postKey(key::backspace, 0);
-        pause(pauseAfterEachKey);
+        pause(timing_.afterEachKey);
     }
 }
 
@@ -70,7 +65,7 @@ void TextReplacer::Primitives::pressCommandKey(platform::KeyCode keyCode) {
 void TextReplacer::Primitives::moveCursorLeft(std::size_t count) {
     for (std::size_t i = 0; i < count; ++i) {
         postKey(key::leftArrow, 0);
-        pause(pauseAfterEachKey);
+        pause(timing_.afterEachKey);
     }
 }
 
@@ -100,6 +95,28 @@ void TextReplacer::Primitives::restoreClipboard(
     }
 }
 
+void TextReplacer::Primitives::paste(const std::string& text,
+                                     const std::vector<platform::PasteboardItem>& saved) {
+    auto& pasteboard = services_.pasteboard;
+    auto& time = services_.time;
+    const auto readsBefore = pasteboard.focusedReads();
+    pressCommandKey(key::v);
+    const auto deadline = time.now() + timing_.pasteReadLimit;
+    while (pasteboard.focusedReads() == readsBefore && time.now() < deadline) {
+        pause(pasteReadPollInterval);
+    }
+    if (!pasteboard.ownsContents() && pasteboard.string() != text) {
+        return; // the user copied something else meanwhile: that stays
+    }
+    restoreClipboard(saved);
+}
+
+void TextReplacer::Primitives::notifyWaiting(bool waiting) {
+    if (waitObserver_) {
+        services_.time.postToMain([observer = waitObserver_, waiting] { observer(waiting); });
+    }
+}
+
 void TextReplacer::Primitives::finish(Completion completion) {
     services_.time.postToMain(std::move(completion));
 }
@@ -110,6 +127,10 @@ TextReplacer::TextReplacer(platform::Services services)
     : primitives_(std::make_shared<Primitives>(services)) {}
 
 TextReplacer::~TextReplacer() = default;
+
+void TextReplacer::setWaitObserver(WaitObserver observer) {
+    primitives_->waitObserver_ = std::move(observer);
+}
 
 ExpandedText TextReplacer::resolveTemplate(std::string_view templateText,
                                            const std::optional<std::string>& clipboard,
@@ -169,18 +190,17 @@ void TextReplacer::replaceText(std::size_t backspaceCount, std::string text,
             return;
         }
         auto& pasteboard = p->services_.pasteboard;
+        const auto& timing = p->timing_;
         const auto saved = p->saveClipboard();
-        p->pause(pauseBeforeFirstEvent);
+        p->pause(timing.beforeFirstEvent);
         p->pressBackspaces(backspaceCount);
-        p->pause(pauseAfterStage);
+        p->pause(timing.afterStage);
         pasteboard.clearContents();
-        pasteboard.setString(text);
-        p->pause(pauseAfterStage);
-        p->pressCommandKey(key::v);
-        p->pause(pauseAfterPaste);
-        p->restoreClipboard(saved);
+        pasteboard.setConcealedString(text);
+        p->pause(timing.afterStage);
+        p->paste(text, saved);
         if (cursorOffset > 0) {
-            p->pause(pauseAfterStage);
+            p->pause(timing.afterStage);
             p->moveCursorLeft(cursorOffset);
         }
         p->finish(std::move(completion));
@@ -200,12 +220,13 @@ void TextReplacer::replaceWithSelection(std::size_t backspaceCount, std::string 
             }
             auto& pasteboard = p->services_.pasteboard;
             auto& time = p->services_.time;
+            const auto& timing = p->timing_;
             const auto saved = p->saveClipboard();
             // {clipboard} is what the clipboard held before the copy below replaced it.
             const std::string clipboard = plainText(saved).value_or("");
             const auto changeCount = pasteboard.changeCount();
 
-            p->pause(pauseBeforeFirstEvent);
+            p->pause(timing.beforeFirstEvent);
             p->pressCommandKey(key::c);
             std::string selection;
             const auto deadline = time.now() + selectionCopyTimeout;
@@ -219,17 +240,15 @@ void TextReplacer::replaceWithSelection(std::size_t backspaceCount, std::string 
 
             const auto expanded = resolveTemplate(templateText, clipboard, selection, delimiter);
             pasteboard.clearContents();
-            pasteboard.setString(expanded.text);
-            p->pause(pauseAfterStage);
+            pasteboard.setConcealedString(expanded.text);
+            p->pause(timing.afterStage);
             if (backspaceCount > 0) {
                 p->pressBackspaces(backspaceCount);
-                p->pause(pauseAfterStage);
+                p->pause(timing.afterStage);
             }
-            p->pressCommandKey(key::v);
-            p->pause(pauseAfterPaste);
-            p->restoreClipboard(saved);
+            p->paste(expanded.text, saved);
             if (expanded.cursorOffset > 0) {
-                p->pause(pauseAfterStage);
+                p->pause(timing.afterStage);
                 p->moveCursorLeft(expanded.cursorOffset);
             }
             p->finish(std::move(completion));
@@ -245,33 +264,36 @@ void TextReplacer::executeMacro(std::size_t backspaceCount, std::vector<model::M
         if (!p) {
             return;
         }
+        const auto& timing = p->timing_;
         const auto saved = p->saveClipboard();
-        p->pause(pauseBeforeFirstEvent);
+        p->pause(timing.beforeFirstEvent);
         p->pressBackspaces(backspaceCount);
-        p->pause(pauseAfterStage);
+        p->pause(timing.afterStage);
         for (const auto& step : steps) {
             switch (step.type) {
             case model::MacroStep::StepType::typeText:
                 if (!step.text.empty()) {
                     p->typeString(step.text);
-                    p->pause(pauseAfterMacroStep);
+                    p->pause(timing.afterMacroStep);
                 }
                 break;
             case model::MacroStep::StepType::pressKey:
                 // Only an edited file can hold a code that no key has; such a step is skipped.
                 if (step.keyCode >= 0 && step.keyCode <= 0xFFFF) {
                     p->postKey(static_cast<platform::KeyCode>(step.keyCode), step.modifiers);
-                    p->pause(pauseAfterMacroStep);
+                    p->pause(timing.afterMacroStep);
                 }
                 break;
             case model::MacroStep::StepType::wait:
+                p->notifyWaiting(true);
                 p->pause(std::chrono::milliseconds(
                     std::clamp<std::int64_t>(step.milliseconds, 1, maxWait.count())));
+                p->notifyWaiting(false);
                 break;
             }
         }
         // A paste step of the macro may still be reading the clipboard.
-        p->pause(pauseBeforeMacroRestore);
+        p->pause(timing.beforeMacroRestore);
         p->restoreClipboard(saved);
         p->finish(std::move(completion));
     });

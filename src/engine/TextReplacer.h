@@ -3,8 +3,13 @@
 // and Left Arrows for {cursor}; or, for a macro, its steps played as key presses.
 //
 // Every operation returns at once and does its work on a background worker, where the pauses
-// between stages are real blocking sleeps: applications need them to keep up. The completion
-// runs on the main thread.
+// between stages are real blocking sleeps, as long as the desktop's applications need
+// (EventPoster::timing()). The completion runs on the main thread.
+//
+// The pasted text goes on the clipboard marked for clipboard managers as not to be recorded.
+// The clipboard is given back once the focused application has read the paste (or after the
+// desktop's limit), and only if nobody copied something else meanwhile: a clipboard manager that
+// took over the very text pasted, to keep it alive, is not somebody's copy.
 #pragma once
 
 #include "engine/ExpansionOutput.h"
@@ -38,6 +43,7 @@ class TextReplacer : public ExpansionOutput {
                               std::optional<std::string> delimiter, Completion completion) override;
     void executeMacro(std::size_t backspaceCount, std::vector<model::MacroStep> steps,
                       Completion completion) override;
+    void setWaitObserver(WaitObserver observer) override;
 
     // Resolves the markers of a template in one pass: the clipboard and selection texts are
     // inserted as they are, so markers inside them stay text. The cursor offset counts the
@@ -57,7 +63,8 @@ class TextReplacer : public ExpansionOutput {
 // The building blocks of every operation; they run on the background worker.
 class TextReplacer::Primitives {
   public:
-    explicit Primitives(platform::Services services) : services_(services) {}
+    explicit Primitives(platform::Services services)
+        : services_(services), timing_(services.eventPoster.timing()) {}
 
     void pause(std::chrono::microseconds duration);
     // Key-down then key-up, both with exactly these flags.
@@ -70,9 +77,18 @@ class TextReplacer::Primitives {
     void typeString(std::string_view text);
     std::vector<platform::PasteboardItem> saveClipboard();
     void restoreClipboard(const std::vector<platform::PasteboardItem>& saved);
+    // Puts the text on the clipboard for a paste, presses the paste keys and waits until the
+    // focused application has read it (at most the desktop's limit), then gives `saved` back
+    // unless somebody copied meanwhile.
+    void paste(const std::string& text, const std::vector<platform::PasteboardItem>& saved);
+    // Tells the engine, on the main thread, that a Wait step begins or ends.
+    void notifyWaiting(bool waiting);
     void finish(Completion completion);
 
     platform::Services services_;
+    const platform::OutputTiming timing_;
+    // Set on the main thread before any work that reads it is started.
+    WaitObserver waitObserver_;
 };
 
 } // namespace quillo::engine

@@ -58,15 +58,37 @@ std::variant<KeyScriptStep, KeyScriptError> parseBraced(std::string_view token) 
     const auto error = [&](std::string why) {
         return KeyScriptError{"{" + std::string(token) + "}: " + std::move(why)};
     };
-    if (token.starts_with("wait ")) {
-        const auto digits = token.substr(5);
-        long long ms = 0;
+    const auto number = [](std::string_view digits) -> std::optional<long long> {
+        long long value = 0;
         const auto [end, status] =
-            std::from_chars(digits.data(), digits.data() + digits.size(), ms);
-        if (status != std::errc() || end != digits.data() + digits.size() || ms < 0) {
+            std::from_chars(digits.data(), digits.data() + digits.size(), value);
+        if (status != std::errc() || end != digits.data() + digits.size() || value < 0) {
+            return std::nullopt;
+        }
+        return value;
+    };
+    if (token.starts_with("wait ")) {
+        const auto ms = number(token.substr(5));
+        if (!ms) {
             return error("the pause must be a whole number of milliseconds");
         }
-        return KeyScriptStep{Pause{std::chrono::milliseconds(ms)}};
+        return KeyScriptStep{Pause{std::chrono::milliseconds(*ms)}};
+    }
+    if (token == "click") {
+        return KeyScriptStep{Click{}};
+    }
+    if (token.starts_with("click ")) {
+        const auto at = number(token.substr(6));
+        if (!at) {
+            return error("the click's place must be a number of characters from the start");
+        }
+        return KeyScriptStep{Click{static_cast<std::size_t>(*at)}};
+    }
+    if (token == "focus") {
+        return KeyScriptStep{FocusChange{}};
+    }
+    if (token.starts_with("focus ")) {
+        return KeyScriptStep{FocusChange{std::string(token.substr(6))}};
     }
     if (const auto code = namedKey(token)) {
         return KeyScriptStep{KeyPress{sim::usKeyboard::keyDownFor(*code, 0)}};

@@ -40,6 +40,10 @@ Options:
   --text TEXT         the field holds TEXT at the start, insertion point at its end
   --select N          the last N characters of that text are selected
   --key-interval MS   virtual milliseconds from one key press to the next (default 30)
+  --fetch-delay MS    milliseconds the field takes to fetch a paste from the clipboard
+                      (default 100); keys pressed meanwhile land first
+  --keyboard-grabbed  another program holds the keyboard, so that Quillo cannot hold
+                      the keys typed during an expansion: they reach the field at once
 
 KEYS  each Unicode character is one key press that types it;
       {Return} {Tab} {Space} {Backspace} {Escape} {Left} {Right} {Up} {Down}
@@ -47,7 +51,9 @@ KEYS  each Unicode character is one key press that types it;
       {MODS+KEY}: a combination, MODS among ctrl, opt (or alt), shift, cmd joined
       by +, KEY a letter, digit or punctuation key of the US layout, or a name
       above: {ctrl+opt+m}, {cmd+c}, {shift+cmd+b};
-      {wait MS}: MS virtual milliseconds pass; {{ and }}: literal braces.
+      {wait MS}: MS virtual milliseconds pass; {click}: a click at the end of the
+      text, {click N}: a click before character N; {focus APP-ID}: another window
+      (of that application) takes the focus; {{ and }}: literal braces.
 
 Output: {"text", "cursor", "clipboard", "expansions": [{"id", "backspaces",
 "startedMs", "finishedMs"}]}, times in virtual milliseconds from the first key press.
@@ -64,6 +70,8 @@ struct Options {
     bool appendDelimiter = false;
     bool expansionOff = false;
     bool secureInput = false;
+    bool keyboardGrabbed = false;
+    long long fetchDelayMs = 100;
     std::optional<std::string> clipboard;
     std::string text;
     std::size_t select = 0;
@@ -115,8 +123,11 @@ std::variant<Options, UsageError> parseOptions(const std::vector<std::string>& a
             options.expansionOff = true;
         } else if (arg == "--secure-input") {
             options.secureInput = true;
+        } else if (arg == "--keyboard-grabbed") {
+            options.keyboardGrabbed = true;
         } else if (arg == "--snippets" || arg == "--app" || arg == "--clipboard" ||
-                   arg == "--text" || arg == "--select" || arg == "--key-interval") {
+                   arg == "--text" || arg == "--select" || arg == "--key-interval" ||
+                   arg == "--fetch-delay") {
             const auto v = value();
             if (!v) {
                 return UsageError{arg + " needs a value"};
@@ -138,9 +149,9 @@ std::variant<Options, UsageError> parseOptions(const std::vector<std::string>& a
             } else {
                 const auto n = parseNumber<long long>(*v);
                 if (!n || *n < 0 || *n > 3'600'000) {
-                    return UsageError{"--key-interval needs milliseconds from 0 to 3600000"};
+                    return UsageError{arg + " needs milliseconds from 0 to 3600000"};
                 }
-                options.keyIntervalMs = *n;
+                (arg == "--fetch-delay" ? options.fetchDelayMs : options.keyIntervalMs) = *n;
             }
         } else {
             return UsageError{"unknown option " + arg};
@@ -263,6 +274,8 @@ int runSimulate(const std::vector<std::string>& args, std::ostream& out, std::os
 
     desktop.setFrontmostApplication(options.app);
     desktop.setSecureInput(options.secureInput);
+    desktop.setHoldRefused(options.keyboardGrabbed);
+    desktop.setFetchDelay(std::chrono::milliseconds(options.fetchDelayMs));
     desktop.setPasteboardText(options.clipboard);
     desktop.field().reset(options.text, options.select);
 
@@ -283,10 +296,19 @@ int runSimulate(const std::vector<std::string>& args, std::ostream& out, std::os
     for (const auto& step : std::get<std::vector<KeyScriptStep>>(script)) {
         if (const auto* press = std::get_if<KeyPress>(&step)) {
             desktop.pressAt(at, press->keyDown);
-            at += interval;
+        } else if (const auto* pause = std::get_if<Pause>(&step)) {
+            at += pause->duration;
+            continue;
+        } else if (const auto* click = std::get_if<Click>(&step)) {
+            desktop.doAt(at, [&desktop, character = click->character] {
+                desktop.click(character.value_or(unicode::graphemeCount(desktop.field().text())));
+            });
         } else {
-            at += std::get<Pause>(step).duration;
+            desktop.doAt(at, [&desktop, app = std::get<FocusChange>(step).applicationId] {
+                desktop.focusOn(app);
+            });
         }
+        at += interval;
     }
     desktop.runUntilIdle();
 

@@ -62,12 +62,18 @@ inline constexpr KeyCode upArrow = 126;
 } // namespace key
 
 enum class KeyEventType : std::uint32_t {
+    // A press of the left, right or middle mouse button: the insertion point may have moved.
+    // The wheel is not one.
+    mouseDown = 1,
     keyDown = 10,
     keyUp = 11,
     flagsChanged = 12,
+    // The keyboard focus went to another window.
+    focusChanged = 0x10000,
 };
 
-// One keyboard event as it crosses the seam, in either direction.
+// One keyboard event as it crosses the seam, in either direction. The keyboard tap also reports
+// the two events that end a run of typing without a key: a click and a change of window.
 struct KeyEvent {
     static constexpr std::size_t maxTextUnits = 4;
 
@@ -78,6 +84,9 @@ struct KeyEvent {
     // type (outgoing events; empty means "whatever the layout gives this key").
     std::array<char16_t, maxTextUnits> text{};
     std::uint8_t textLength = 0;
+    // The backend's own record of an incoming event, so that it can hand a held event to the
+    // application exactly as it came; not part of equality.
+    std::uint32_t native = 0;
 
     std::u16string_view textView() const { return {text.data(), textLength}; }
     // Stores at most maxTextUnits units of `units`.
@@ -99,34 +108,71 @@ inline void KeyEvent::setText(std::u16string_view units) {
 // ---------------------------------------------------------------------------------------------
 // Keyboard in and out.
 
-// System-wide key-down and modifier-change events. The handler runs on the main thread, one
-// event at a time, and answers true to withhold the event from the focused application.
+// System-wide key events of the user: key-downs, key-ups and modifier changes, and the clicks
+// and window changes that end a run of typing. The handler runs on the main thread, one event at
+// a time, and answers true to withhold the event from the focused application.
+//
+// While an expansion writes, the tap holds the keyboard: from beginHold() on, the user's events
+// still reach the handler, in order, but no longer the application, whatever the handler
+// answers; the program's own synthetic events reach the application and not the handler. The
+// held events are handed to the application later with replay(), so that what the user typed
+// meanwhile lands after the expansion instead of inside it.
 class KeyboardTap {
-public:
+  public:
     using Handler = std::function<bool(const KeyEvent&)>;
     virtual ~KeyboardTap() = default;
     // Installs the tap; false when the system refuses it (no permission, no display).
     virtual bool start(Handler handler) = 0;
+
+    // Asks for the hold. `established` runs on the main thread, at once or later: with true once
+    // the hold is in force, after every event that reached the application before it has been
+    // handed to the handler; with false when the keyboard cannot be held (another program holds
+    // it), and the user's events go on reaching the application. Asked while holding, the hold
+    // is in force at once.
+    virtual void beginHold(std::function<void(bool held)> established) = 0;
+    // Hands an event of the user to the focused application now, after those replayed before.
+    virtual void replay(const KeyEvent& event) = 0;
+    // The user's events reach the application again. A hold asked for and not yet in force is
+    // called off: its `established` gets false.
+    virtual void endHold() = 0;
+};
+
+// How long an expansion waits between its stages. Where events may overtake each other or an
+// application needs time to catch up with synthetic input (the Mac's schedule, the default), the
+// pauses are long; an X server hands one device's events to a client in order, so the X11
+// backend's are short.
+struct OutputTiming {
+    std::chrono::microseconds beforeFirstEvent{50'000};
+    std::chrono::microseconds afterEachKey{10'000};
+    std::chrono::microseconds afterStage{50'000};
+    // After the paste keys the clipboard is given back once the focused application has read it,
+    // or after this long: an application that has not read it by then reads what comes back.
+    std::chrono::microseconds pasteReadLimit{100'000};
+    std::chrono::microseconds afterMacroStep{50'000};
+    std::chrono::microseconds beforeMacroRestore{100'000};
+    bool operator==(const OutputTiming&) const = default;
 };
 
 // Synthetic key presses to the focused application, delivered in posting order. Called on the
 // background worker.
 class EventPoster {
-public:
+  public:
     virtual ~EventPoster() = default;
     virtual void post(const KeyEvent& event) = 0;
+    // The pauses the applications of this desktop need.
+    virtual OutputTiming timing() const { return {}; }
 };
 
 // The text a key gives in the current keyboard layout, with no modifier held.
 class KeyboardLayout {
-public:
+  public:
     virtual ~KeyboardLayout() = default;
     virtual std::u16string textForKey(KeyCode keyCode) const = 0;
 };
 
 // True while a password field (or a password prompt) has the keyboard.
 class SecureInput {
-public:
+  public:
     virtual ~SecureInput() = default;
     virtual bool isSecureInputEnabled() const = 0;
     // A sentence for the user on the password fields that go unnoticed on this desktop; empty
@@ -136,7 +182,7 @@ public:
 
 // Whether the process may watch and synthesise keyboard input.
 class AccessibilityTrust {
-public:
+  public:
     virtual ~AccessibilityTrust() = default;
     virtual bool isTrusted() const = 0;
     // Asks the system to offer the permission to the user, where such a prompt exists.
@@ -157,7 +203,7 @@ struct PasteboardItem {
 };
 
 class Pasteboard {
-public:
+  public:
     static constexpr std::string_view plainTextType = "text/plain;charset=utf-8";
 
     virtual ~Pasteboard() = default;
@@ -169,15 +215,24 @@ public:
     virtual void writeItems(const std::vector<PasteboardItem>& items) = 0;
     // Adds a plain-text representation (UTF-8) to the contents.
     virtual void setString(std::string_view text) = 0;
+    // Adds plain text (UTF-8) together with the marks by which clipboard managers know contents
+    // not to keep in their history: what an expansion pastes is the user's snippet, not a copy.
+    virtual void setConcealedString(std::string_view text) = 0;
     // The plain text of the contents, if there is any.
     virtual std::optional<std::string> string() const = 0;
+    // True while the contents are the ones this process wrote last: nobody has copied since.
+    virtual bool ownsContents() const = 0;
+    // Goes up each time the application with the keyboard focus reads data of contents that
+    // this process wrote: the paste has arrived. Reads by anyone else (clipboard managers) and
+    // questions for the list of types alone do not count.
+    virtual std::int64_t focusedReads() const = 0;
 };
 
 // ---------------------------------------------------------------------------------------------
 // Other applications and the desktop.
 
 class Workspace {
-public:
+  public:
     virtual ~Workspace() = default;
     // The id of the application that has the keyboard focus (a bundle identifier on the Mac,
     // the window's class on X11); none when it cannot be told.
@@ -186,7 +241,7 @@ public:
 };
 
 class Sound {
-public:
+  public:
     virtual ~Sound() = default;
     // Plays the named sound if the desktop has it; nothing otherwise.
     virtual void play(std::string_view name) = 0;
@@ -199,7 +254,7 @@ struct Alert {
 };
 
 class Alerts {
-public:
+  public:
     virtual ~Alerts() = default;
     // Shows a modal alert and returns the index of the chosen button.
     virtual std::size_t run(const Alert& alert) = 0;
@@ -210,7 +265,7 @@ public:
 
 // A per-user store of boolean preferences.
 class Preferences {
-public:
+  public:
     virtual ~Preferences() = default;
     // The stored value when the key holds a boolean; none when it is missing or holds another
     // type.
@@ -220,7 +275,7 @@ public:
 
 // Starting the program when the user logs in.
 class LoginItem {
-public:
+  public:
     virtual ~LoginItem() = default;
     virtual bool isEnabled() const = 0;
     // Returns a description of the failure, or none.
@@ -239,7 +294,7 @@ struct Result {
 };
 
 class Files {
-public:
+  public:
     virtual ~Files() = default;
     // The per-user folder where the program keeps its data; none when there is no such place.
     virtual std::optional<std::filesystem::path> dataFolder() const = 0;
@@ -263,7 +318,7 @@ struct HttpResponse {
 };
 
 class Network {
-public:
+  public:
     virtual ~Network() = default;
     virtual void get(const std::string& url, std::chrono::milliseconds timeout,
                      std::size_t maxBytes, std::function<void(HttpResponse)> completion) = 0;
@@ -275,13 +330,13 @@ public:
 using Clock = std::chrono::steady_clock;
 
 class Timer {
-public:
+  public:
     // Destroying the timer stops it; its callback is not called afterwards.
     virtual ~Timer() = default;
 };
 
 class Time {
-public:
+  public:
     using Task = std::function<void()>;
     virtual ~Time() = default;
 

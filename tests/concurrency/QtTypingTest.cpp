@@ -46,6 +46,9 @@ class Tap final : public platform::KeyboardTap {
         handler_ = std::move(handler);
         return true;
     }
+    void beginHold(std::function<void(bool)> established) override { established(false); }
+    void replay(const KeyEvent&) override {}
+    void endHold() override {}
     void press(const KeyEvent& event) { handler_(event); }
 
   private:

@@ -1,5 +1,6 @@
 // The engine's decisions: which key presses start which expansion, with which backspace count
 // and delimiter, and which are withheld. The output side is recorded, not run.
+#include "engine/TextReplacer.h"
 #include "support/EngineFixture.h"
 #include "unicode/UnicodeText.h"
 
@@ -14,6 +15,7 @@ namespace {
 using model::Snippet;
 using Mode = Snippet::TriggerMode;
 using sim::SimDesktop;
+using namespace std::chrono_literals;
 using testing::hotkeySnippet;
 using testing::snippet;
 namespace usKeyboard = sim::usKeyboard;
@@ -356,18 +358,35 @@ TEST_F(EngineTest, SecureInputPassesEverythingIncludingHotkeys) {
     EXPECT_EQ(engine.typingBuffer().buffer(), "");
 }
 
-TEST_F(EngineTest, KeysDuringAnExpansionPassAndAreNotBuffered) {
+TEST_F(EngineTest, KeysDuringAnExpansionAreHeldAndTypedAfterIt) {
     useSnippets({omw});
     type("omw ");
     ASSERT_TRUE(engine.isReplacing());
-    EXPECT_FALSE(type("omw "));
+    EXPECT_TRUE(type("omw ")) << "held from the application";
     EXPECT_EQ(calls.size(), 1u);
     EXPECT_EQ(engine.typingBuffer().buffer(), "");
+    EXPECT_EQ(desktop.field().text(), "omw ");
     completeAll();
-    EXPECT_FALSE(engine.isReplacing());
-    EXPECT_EQ(engine.typingBuffer().buffer(), "");
+    // Handed over as typed now: the second shortcut reaches the field and expands in turn.
+    EXPECT_EQ(desktop.field().text(), "omw omw ");
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[1].backspaces, 4u);
+    completeAll();
+    EXPECT_FALSE(desktop.holding());
+    EXPECT_FALSE(type("x"));
+}
+
+TEST_F(EngineTest, ClicksAndWindowChangesEndTheShortcut) {
+    useSnippets({omw});
+    type("om");
+    desktop.click();
+    type("w ");
+    type("om");
+    desktop.focusOn("org.example.Other");
+    type("w ");
+    EXPECT_TRUE(calls.empty());
     type("omw ");
-    EXPECT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls.size(), 1u);
 }
 
 TEST_F(EngineTest, MacroNeverGetsTheDelimiterBack) {
@@ -432,6 +451,109 @@ TEST_F(EngineTest, CompletionAfterTheEngineIsGoneDoesNothing) {
     // The tap outlives the engine that installed it: events pass.
     EXPECT_FALSE(type("omw "));
 }
+
+// Whole expansions on the simulated desktop, the real replacer writing, while the user goes on
+// typing: the keys typed meanwhile are held and handed over afterwards; those that got through
+// before the hold took effect are taken back and typed again; a macro's long Wait and the hold's
+// limit let keys through as they come.
+struct HeldCase {
+    const char* name;
+    std::vector<Snippet> snippets;
+    // Scripts the user's actions, in virtual milliseconds.
+    std::function<void(SimDesktop&)> user;
+    std::string fieldText;
+    std::chrono::milliseconds holdLatency{0};
+};
+
+class HeldTable : public ::testing::TestWithParam<HeldCase> {
+  protected:
+    testing::TemporaryFolder folder;
+    SimDesktop desktop{folder.path()};
+    platform::Services services = desktop.services();
+    model::SnippetStore store{services.files};
+    model::AppSettings settings{services.preferences, services.loginItem};
+};
+
+// Types `text` from `fromMs` on, one key every `everyMs`.
+void typeAt(SimDesktop& desktop, int fromMs, std::string_view text, int everyMs = 10) {
+    int at = fromMs;
+    for (const char32_t ch : unicode::toScalars(text)) {
+        desktop.pressAt(std::chrono::milliseconds(at), usKeyboard::keyDownFor(ch));
+        at += everyMs;
+    }
+}
+
+model::MacroStep typeStep(std::string text) {
+    auto step = model::MacroStep::make(model::MacroStep::StepType::typeText);
+    step.text = std::move(text);
+    return step;
+}
+
+model::MacroStep waitStep(std::int64_t ms) {
+    auto step = model::MacroStep::make(model::MacroStep::StepType::wait);
+    step.milliseconds = ms;
+    return step;
+}
+
+Snippet macro(std::string shortcut, std::vector<model::MacroStep> steps) {
+    auto s = snippet(std::move(shortcut), Mode::afterDelimiter, "");
+    s.macroSteps = std::move(steps);
+    return s;
+}
+
+TEST_P(HeldTable, FieldEndsWith) {
+    const auto& c = GetParam();
+    store.setSnippets(c.snippets);
+    desktop.setHoldLatency(c.holdLatency);
+    TextExpansionEngine engine{store, settings, services, std::make_unique<TextReplacer>(services)};
+    engine.start();
+    c.user(desktop);
+    ASSERT_TRUE(desktop.runUntilIdle());
+    EXPECT_EQ(desktop.field().text(), c.fieldText);
+    EXPECT_FALSE(desktop.holding());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Engine, HeldTable,
+    ::testing::Values(
+        HeldCase{"LetterThroughBeforeTheHoldIsTypedAgain",
+                 {omw},
+                 [](SimDesktop& d) { typeAt(d, 0, "omw s"); },
+                 "On my ways",
+                 25ms},
+        HeldCase{"ReturnThroughBeforeTheHoldDropsTheExpansion",
+                 {omw},
+                 [](SimDesktop& d) {
+                     typeAt(d, 0, "omw ");
+                     d.pressAt(40ms, usKeyboard::keyDownFor(key::returnKey, 0));
+                 },
+                 "omw \n",
+                 25ms},
+        HeldCase{"ReplayedKeysMeetThePasswordRules",
+                 {omw},
+                 [](SimDesktop& d) {
+                     typeAt(d, 0, "omw ");
+                     typeAt(d, 60, "omw ");
+                     d.doAt(50ms, [&d] { d.setSecureInput(true); });
+                 },
+                 "On my wayomw "},
+        HeldCase{"KeysTypedDuringAWaitGoThroughAsTheyCome",
+                 {macro("mac", {typeStep("A"), waitStep(2000), typeStep("B")})},
+                 [](SimDesktop& d) {
+                     typeAt(d, 0, "mac ");
+                     typeAt(d, 1000, "x");
+                 },
+                 "AxB"},
+        HeldCase{"KeysBeforeAWaitAreHandedOverWhenItBegins",
+                 {macro("mac", {typeStep("A"), waitStep(2000), typeStep("B")})},
+                 [](SimDesktop& d) { typeAt(d, 0, "mac yz"); },
+                 "AyzB"},
+        HeldCase{"TheHoldEndsAfterASecond",
+                 {macro("mac", std::vector<model::MacroStep>(30, typeStep("b")))},
+                 [](SimDesktop& d) { typeAt(d, 0, "mac x"); },
+                 // Released at 1030 ms (the space at 30 ms): after the 18 b's typed by then.
+                 std::string(18, 'b') + "x" + std::string(12, 'b')}),
+    testing::CaseName());
 
 } // namespace
 } // namespace quillo::engine

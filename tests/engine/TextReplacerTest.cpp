@@ -40,8 +40,8 @@ std::ostream& operator<<(std::ostream& out, const Press& press) {
                << press.text.size() << " units}";
 }
 
-// The key-downs of the transcript (a key's text stays empty: the layout gives it); each must be followed at once by its key-up with the same
-// key, flags and text.
+// The key-downs of the transcript (a key's text stays empty: the layout gives it); each must be
+// followed at once by its key-up with the same key, flags and text.
 std::vector<Press> presses(const std::vector<PostedEvent>& events) {
     std::vector<Press> result;
     for (std::size_t i = 0; i < events.size(); i += 2) {
@@ -98,8 +98,8 @@ TEST_F(ReplacerTest, OmwAndSpaceFollowsThePauseSchedule) {
         replacer.replaceText(4, expanded.text, expanded.cursorOffset, completion);
     });
     const std::vector<Press> expected = {
-        {at(50ms), key::backspace, 0, u""},     {at(60ms), key::backspace, 0, u""},
-        {at(70ms), key::backspace, 0, u""},     {at(80ms), key::backspace, 0, u""},
+        {at(50ms), key::backspace, 0, u""},      {at(60ms), key::backspace, 0, u""},
+        {at(70ms), key::backspace, 0, u""},      {at(80ms), key::backspace, 0, u""},
         {at(190ms), key::v, flag::command, u""},
     };
     EXPECT_EQ(presses(desktop.postedEvents()), expected);
@@ -215,6 +215,61 @@ TEST_F(ReplacerTest, EveryClipboardItemAndTypeComesBack) {
     EXPECT_EQ(desktop.field().text(), "On my way");
     EXPECT_EQ(desktop.pasteboardItems(), original);
 }
+
+// The clipboard while a paste is under way: marked for clipboard managers, given back as soon
+// as the field has read it, and never over a copy the user made meanwhile.
+struct ClipboardCase {
+    const char* name;
+    std::chrono::milliseconds fetchDelay;
+    // At 200 ms: after the text went on the clipboard (110 ms), before the field fetches it.
+    enum class Meanwhile { nothing, userCopies, managerKeepsOurText } meanwhile;
+    std::string fieldText;
+    std::optional<std::string> clipboardAfter;
+    std::chrono::milliseconds done;
+};
+
+class ClipboardTable : public ReplacerTest, public ::testing::WithParamInterface<ClipboardCase> {};
+
+TEST_P(ClipboardTable, GivesTheClipboardBack) {
+    const auto& c = GetParam();
+    desktop.setFetchDelay(c.fetchDelay);
+    desktop.setPasteboardText("the user's");
+    desktop.field().reset("x");
+    std::vector<bool> concealed;
+    const auto look = [&] { concealed.push_back(desktop.pasteboardConcealed()); };
+    desktop.doAt(at(149ms), look);
+    desktop.doAt(at(200ms), [&] {
+        if (c.meanwhile == ClipboardCase::Meanwhile::userCopies) {
+            desktop.setPasteboardText("copied meanwhile");
+        } else if (c.meanwhile == ClipboardCase::Meanwhile::managerKeepsOurText) {
+            desktop.setPasteboardItems(desktop.pasteboardItems());
+        }
+    });
+    const auto done =
+        run([&](auto completion) { replacer.replaceText(1, "snippet", 0, completion); });
+    look();
+    EXPECT_EQ(concealed, (std::vector<bool>{true, false})) << "marked while pasted, not after";
+    EXPECT_EQ(desktop.field().text(), c.fieldText);
+    EXPECT_EQ(desktop.pasteboardText(), c.clipboardAfter);
+    EXPECT_EQ(done, at(c.done));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Replacer, ClipboardTable,
+    ::testing::Values(
+        // Paste keys at 160 ms; given back when read, at the latest 100 ms after them.
+        ClipboardCase{"ReadAtOnce", 0ms, ClipboardCase::Meanwhile::nothing, "snippet", "the user's",
+                      161ms},
+        ClipboardCase{"ReadLate", 60ms, ClipboardCase::Meanwhile::nothing, "snippet", "the user's",
+                      220ms},
+        ClipboardCase{"NotReadInTime", 150ms, ClipboardCase::Meanwhile::nothing, "the user's",
+                      "the user's", 260ms},
+        ClipboardCase{"UsersCopyStays", 60ms, ClipboardCase::Meanwhile::userCopies,
+                      "copied meanwhile", "copied meanwhile", 260ms},
+        ClipboardCase{"ManagerKeepingOurTextIsNoCopy", 60ms,
+                      ClipboardCase::Meanwhile::managerKeepsOurText, "snippet", "the user's",
+                      260ms}),
+    testing::CaseName());
 
 TEST_F(ReplacerTest, HotkeyExpansionPostsNoBackspace) {
     const auto done = run([&](auto completion) { replacer.replaceText(0, "x", 0, completion); });

@@ -69,9 +69,18 @@ INSTANTIATE_TEST_SUITE_P(
                    {{0, 0, u"\u00e9"}, {0, 0, u"\U0001F600"}}}),
     testing::CaseName());
 
+TEST(KeyScript, ClicksAndWindowChanges) {
+    auto parsed = parseKeyScript("a{click}{click 3}{focus org.example.Editor}{focus}");
+    ASSERT_TRUE(std::holds_alternative<std::vector<KeyScriptStep>>(parsed));
+    const std::vector<KeyScriptStep> expected = {KeyPress{sim::usKeyboard::keyDownFor(U'a')},
+                                                 Click{}, Click{3u},
+                                                 FocusChange{"org.example.Editor"}, FocusChange{}};
+    EXPECT_EQ(std::get<std::vector<KeyScriptStep>>(parsed), expected);
+}
+
 TEST(KeyScript, RejectsWhatItCannotRead) {
     for (const std::string script : {"{", "}", "{nonsense}", "{hyper+m}", "{ctrl+\u00e9}", "{wait}",
-                                     "{wait -5}", "{wait 1.5}", "a{b"}) {
+                                     "{wait -5}", "{wait 1.5}", "a{b", "{click -1}"}) {
         EXPECT_TRUE(std::holds_alternative<KeyScriptError>(parseKeyScript(script))) << script;
     }
 }

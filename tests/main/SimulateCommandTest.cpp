@@ -79,6 +79,49 @@ TEST_F(SimulateTest, OptionsReachTheEngine) {
     }
 }
 
+// Typing on right after a shortcut, at the pace of a person: the keys typed while an expansion
+// writes land after its text. With the keyboard held by another program they land inside it, as
+// they did before the keyboard was held.
+TEST_F(SimulateTest, TypingOnAfterAShortcut) {
+    auto sig = testing::hotkeySnippet(40, platform::flag::control | platform::flag::option,
+                                      "Best regards,\nAda");
+    const auto file = writeSnippets(
+        {testing::snippet("omw", Mode::afterDelimiter, "On my way"), sig,
+         testing::snippet(";em", Mode::instant, "ada@example.org"),
+         testing::snippet("link", Mode::afterDelimiter, "<a href='{clipboard}'>{cursor}</a>")});
+    struct Case {
+        std::vector<std::string> args;
+        std::string text;
+    };
+    const Case cases[] = {
+        {{"--key-interval", "300", "omw see you "}, "On my waysee you "},
+        {{"--key-interval", "120", "omw see you "}, "On my waysee you "},
+        {{"--key-interval", "40", "omw see you "}, "On my waysee you "},
+        {{"--key-interval", "80", "Hi {ctrl+opt+k} bye"}, "Hi Best regards,\nAda bye"},
+        {{"--key-interval", "200", "mail ;em ok"}, "mail ada@example.org ok"},
+        {{"--key-interval", "3", "omw omw omw hello omw "},
+         "On my wayOn my wayOn my wayhello On my way"},
+        {{"--key-interval", "60", "--clipboard", "https://q.org", "link Quillo"},
+         "<a href='https://q.org'>Quillo</a>"},
+        // A field that takes its time to fetch the paste gets it before the keys that follow.
+        {{"--key-interval", "40", "--fetch-delay", "90", "omw see"}, "On my waysee"},
+        // What the keys did before they were held: erased by the Backspaces, or pasted over.
+        {{"--keyboard-grabbed", "--key-interval", "120", "omw see you "}, "seOn my waye you "},
+        // Nothing expands across a click or a change of window.
+        {{"om{click}w "}, "omw "},
+        {{"--text", "xyz", "om{click 1}w "}, "xw yzom"},
+        {{"om{focus org.example.Other}w "}, "omw "},
+        {{"om{wait 500}w "}, "On my way"},
+    };
+    for (const auto& c : cases) {
+        auto args = c.args;
+        args.insert(args.begin(), {"--snippets", file});
+        const auto result = simulate(args);
+        EXPECT_EQ(status, 0) << errors;
+        EXPECT_EQ(result["text"], c.text) << args[args.size() - 2] << " " << args.back();
+    }
+}
+
 TEST_F(SimulateTest, ApplicationFilter) {
     auto omw = testing::snippet("omw", Mode::afterDelimiter, "On my way");
     omw.blockedApps = {"zenity"};
@@ -96,6 +139,8 @@ TEST_F(SimulateTest, UsageErrorsExitWithTwo) {
         {"--select", "x", "a"},
         {"--text", "ab", "--select", "3", "a"},
         {"--key-interval", "-1", "a"},
+        {"--fetch-delay", "soon", "a"},
+        {"{click here}"},
         {"{bogus}"},
     };
     for (const auto& args : cases) {

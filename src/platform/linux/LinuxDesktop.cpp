@@ -13,6 +13,8 @@
 #include "platform/linux/X11KeyboardLayout.h"
 #include "platform/linux/X11KeyboardTap.h"
 #include "platform/linux/X11Keymap.h"
+#include "platform/linux/X11OwnKeyboard.h"
+#include "platform/linux/X11PasteWatch.h"
 #include "platform/linux/X11SecureInput.h"
 #include "platform/linux/X11Trust.h"
 #include "platform/linux/X11Workspace.h"
@@ -52,9 +54,17 @@ class EitherSecureInput : public platform::SecureInput {
 struct LinuxDesktop::Parts {
     explicit Parts(std::unique_ptr<x11::X11Connection> opened)
         : connection(std::move(opened)), keymap(connection->display()), secureInput(*connection),
-          keyboardTap(*connection, keymap, &secureInput),
-          eventPoster([this] { return pasteboard.string(); }), keyboardLayout(keymap),
-          workspace(connection->display()) {}
+          ownKeyboard(x11::X11OwnKeyboard::create(connection->display())),
+          eventPoster([this] { return pasteboard.string(); }),
+          keyboardTap(*connection, keymap, &secureInput, ownKeyboard.get(),
+                      ownKeyboard ? &eventPoster : nullptr),
+          pasteWatch([this] { return static_cast<std::uint32_t>(keyboardTap.pasteTarget()); },
+                     [this] { pasteboard.noteFocusedRead(); }),
+          keyboardLayout(keymap), workspace(connection->display()) {
+        if (ownKeyboard) {
+            eventPoster.useKeyboard(ownKeyboard->xtestKeyboard(), ownKeyboard->keyboard());
+        }
+    }
 
     // Declared in the order they are made; each uses only those above it.
     std::unique_ptr<x11::X11Connection> connection;
@@ -62,11 +72,13 @@ struct LinuxDesktop::Parts {
     x11::X11SecureInput secureInput;
     x11::AtspiPasswordFields passwordFields;
     EitherSecureInput eitherSecureInput{secureInput, passwordFields};
-    x11::X11KeyboardTap keyboardTap;
-    x11::X11Trust trust;
-    qt::QtTime time;
+    std::unique_ptr<x11::X11OwnKeyboard> ownKeyboard;
     qt::QtPasteboard pasteboard;
     x11::XTestEventPoster eventPoster;
+    x11::X11KeyboardTap keyboardTap;
+    x11::X11PasteWatch pasteWatch;
+    x11::X11Trust trust;
+    qt::QtTime time;
     x11::X11KeyboardLayout keyboardLayout;
     x11::X11Workspace workspace;
     CanberraSound sound{

@@ -155,6 +155,30 @@ void QtPasteboard::setString(std::string_view text) {
     });
 }
 
+void QtPasteboard::setConcealedString(std::string_view text) {
+    onMain([this, text] {
+        QMimeData* data = ownContentsCopy();
+        const QByteArray bytes(text.data(), static_cast<qsizetype>(text.size()));
+        data->setData(qtPlainText, bytes);
+        // Asked for first by GTK; Qt does not make it from text/plain on its own.
+        data->setData(
+            QString::fromLatin1(platform::Pasteboard::plainTextType.data(),
+                                static_cast<qsizetype>(platform::Pasteboard::plainTextType.size())),
+            bytes);
+        // The marks KDE's Klipper and CopyQ honour: a password manager's "keep out of history".
+        data->setData(QStringLiteral("x-kde-passwordManagerHint"), QByteArrayLiteral("secret"));
+        data->setData(QStringLiteral("application/x-copyq-hidden"), QByteArrayLiteral("1"));
+        data->setData(QStringLiteral("application/x-copyq-secret"), QByteArrayLiteral("1"));
+        replaceContents(data);
+    });
+}
+
+bool QtPasteboard::ownsContents() const {
+    bool owns = false;
+    onMain([&owns] { owns = clipboard()->ownsClipboard(); });
+    return owns;
+}
+
 std::optional<std::string> QtPasteboard::string() const {
     std::optional<std::string> result;
     onMain([&result] {

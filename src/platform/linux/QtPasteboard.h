@@ -30,11 +30,17 @@ class QtPasteboard final : public QObject, public platform::Pasteboard {
     void clearContents() override;
     void writeItems(const std::vector<platform::PasteboardItem>& items) override;
     void setString(std::string_view text) override;
+    void setConcealedString(std::string_view text) override;
     std::optional<std::string> string() const override;
+    bool ownsContents() const override;
+    std::int64_t focusedReads() const override { return focusedReads_; }
 
     // The program is quitting: calls from the worker return at once without touching the
     // clipboard (the main loop that would carry them out has ended).
     void stop() { stopped_ = true; }
+    // The focused application has read contents this program wrote (told by the backend, which
+    // sees the requests).
+    void noteFocusedRead() { ++focusedReads_; }
 
   private:
     void onMain(const std::function<void()>& work) const;
@@ -44,6 +50,7 @@ class QtPasteboard final : public QObject, public platform::Pasteboard {
     void replaceContents(QMimeData* data);
 
     std::atomic<std::int64_t> changeCount_ = 0;
+    std::atomic<std::int64_t> focusedReads_ = 0;
     std::atomic<bool> stopped_ = false;
     // Lives on the main thread, where the clipboard is.
     mutable TaskReceiver mainThread_;

@@ -1,7 +1,9 @@
 #include "platform/linux/X11KeyboardTap.h"
 
 #include "platform/linux/X11Connection.h"
+#include "platform/linux/X11OwnKeyboard.h"
 #include "platform/linux/X11SecureInput.h"
+#include "platform/linux/XTestEventPoster.h"
 #include "platform/linux/XlibHeaders.h"
 
 #include <QSocketNotifier>
@@ -18,6 +20,11 @@ using platform::KeyEventType;
 // The modifier bits of an event's state; above them are the pointer buttons and the XKB group.
 constexpr unsigned modifierBits = 0xFF;
 
+// How a key event of the user is kept for a replay: its X key code and whether it was a press.
+std::uint32_t nativeOf(XKeyCode keyCode, bool press) {
+    return keyCode | (press ? 0x100u : 0u);
+}
+
 std::uint16_t readCard16(const unsigned char* data, bool swapped) {
     std::uint16_t value = 0;
     std::memcpy(&value, data, sizeof value);
@@ -27,8 +34,11 @@ std::uint16_t readCard16(const unsigned char* data, bool swapped) {
 } // namespace
 
 X11KeyboardTap::X11KeyboardTap(X11Connection& connection, X11Keymap& keymap,
-                               X11SecureInput* secureInput)
-    : connection_(connection), keymap_(keymap), secureInput_(secureInput) {
+                               X11SecureInput* secureInput, X11OwnKeyboard* ownKeyboard,
+                               XTestEventPoster* poster)
+    : connection_(connection), keymap_(keymap), secureInput_(secureInput),
+      ownKeyboard_(ownKeyboard), poster_(poster),
+      ownClient_(XAllocID(connection.display()) & XRecordIdBaseMask(connection.display())) {
     connection_.addListener([this](XEvent& event) { onConnectionEvent(event); });
     int event = 0;
     int error = 0;
@@ -57,7 +67,9 @@ bool X11KeyboardTap::start(Handler handler) {
         return false;
     }
     range->device_events.first = KeyPress;
-    range->device_events.last = KeyRelease;
+    range->device_events.last = ButtonPress;
+    range->delivered_events.first = FocusIn;
+    range->delivered_events.last = FocusIn;
     range->core_requests.first = X_GrabKeyboard;
     range->core_requests.last = X_UngrabKeyboard;
     range->core_replies.first = X_GrabKeyboard;
@@ -100,6 +112,126 @@ bool X11KeyboardTap::start(Handler handler) {
     return true;
 }
 
+// --- The hold ------------------------------------------------------------------------------
+
+void X11KeyboardTap::beginHold(std::function<void(bool held)> established) {
+    // Always answered from the event loop: a key the engine hands on in the same turn reaches
+    // the application before the expansion that it started writes anything.
+    const auto answer = [this](std::function<void(bool)> callback, bool held) {
+        QMetaObject::invokeMethod(
+            this, [callback = std::move(callback), held] { callback(held); }, Qt::QueuedConnection);
+    };
+    if (phase_ == Phase::holding) {
+        answer(std::move(established), true);
+        return;
+    }
+    if (phase_ != Phase::idle || ownKeyboard_ == nullptr || poster_ == nullptr || context_ == 0) {
+        answer(std::move(established), false);
+        return;
+    }
+    Display* control = connection_.display();
+    pasteTarget_ = ownKeyboard_->followFocus();
+    // Taken over by the grab when it is a hotkey's passive grab that delivered the trigger.
+    const int status = XGrabKeyboard(control, connection_.root(), False, GrabModeAsync,
+                                     GrabModeAsync, CurrentTime);
+    if (status != GrabSuccess) {
+        answer(std::move(established), false);
+        return;
+    }
+    XFlush(control);
+    phase_ = Phase::asked;
+    established_ = std::move(established);
+    if (secureInput_ != nullptr) {
+        secureInput_->setOwnHold(true);
+    }
+}
+
+void X11KeyboardTap::replay(const KeyEvent& event) {
+    if (poster_ == nullptr || event.native == 0) {
+        return;
+    }
+    poster_->replay(static_cast<XKeyCode>(event.native & 0xFF), (event.native & 0x100) != 0);
+}
+
+void X11KeyboardTap::endHold() {
+    Display* control = connection_.display();
+    if (phase_ == Phase::asked) {
+        phase_ = Phase::cancelled;
+        if (auto established = std::exchange(established_, {})) {
+            QMetaObject::invokeMethod(
+                this, [established = std::move(established)] { established(false); },
+                Qt::QueuedConnection);
+        }
+    } else if (phase_ == Phase::holding) {
+        phase_ = Phase::releasing;
+    } else {
+        return;
+    }
+    // The keys handed on go out on the poster's connection: they are the server's before the
+    // keyboard is given back.
+    poster_->settle();
+    XUngrabKeyboard(control, CurrentTime);
+    XFlush(control);
+    if (secureInput_ != nullptr) {
+        secureInput_->setOwnHold(false);
+    }
+}
+
+void X11KeyboardTap::onOwnRequest(unsigned char request) {
+    if (request == X_GrabKeyboard) {
+        if (phase_ == Phase::asked) {
+            // Every key the recording showed before this reached the application and has been
+            // handed to the handler; the grab's keys from here on are held.
+            phase_ = Phase::holding;
+            if (auto established = std::exchange(established_, {})) {
+                established(true);
+            }
+            while (!waiting_.empty() && phase_ == Phase::holding && handler_) {
+                const KeyEvent event = waiting_.front();
+                waiting_.pop_front();
+                handler_(event);
+            }
+        } else if (phase_ == Phase::cancelled) {
+            phase_ = Phase::releasing;
+        }
+    } else if (request == X_UngrabKeyboard && phase_ == Phase::releasing) {
+        phase_ = Phase::idle;
+        for (const KeyEvent& event : std::exchange(waiting_, {})) {
+            passOn(event);
+        }
+        // A key handed on while the grab was being given up has its release come straight to the
+        // application, from the keyboard the user pressed it on; the own keyboard lets go too.
+        poster_->settle();
+    }
+}
+
+void X11KeyboardTap::passOn(const KeyEvent& event) {
+    if (!handler_ || !handler_(event)) {
+        replay(event);
+    }
+}
+
+void X11KeyboardTap::onHeldKey(const XKeyEvent& key) {
+    const KeyEvent event = keyEvent(key.type, static_cast<XKeyCode>(key.keycode), key.state);
+    switch (phase_) {
+    case Phase::asked:
+        waiting_.push_back(event);
+        break;
+    case Phase::holding:
+        if (handler_) {
+            handler_(event);
+        }
+        break;
+    case Phase::releasing:
+    case Phase::cancelled:
+        // Caught by a grab that is being given up: the application has not seen it.
+        passOn(event);
+        break;
+    case Phase::idle:
+        break;
+    }
+}
+
 void X11KeyboardTap::stop() {
     Display* control = connection_.display();
     for (const Grab& grab : grabs_) {
@@ -138,8 +270,14 @@ void X11KeyboardTap::onRecorded(const XRecordInterceptData& data) {
             return;
         }
         if ((bytes[0] & 0x7F) == KeyPress || (bytes[0] & 0x7F) == KeyRelease) {
-            // Device events come in this connection's own byte order.
-            onDeviceEvent(bytes[0] & 0x7F, bytes[1], readCard16(bytes + 28, false));
+            // While the keyboard is grabbed the recording's keys are this program's own, or the
+            // user's, which come through the grab.
+            if (phase_ == Phase::idle || phase_ == Phase::asked || phase_ == Phase::cancelled) {
+                // Device events come in this connection's own byte order.
+                onDeviceEvent(bytes[0] & 0x7F, bytes[1], readCard16(bytes + 28, false));
+            }
+        } else if ((bytes[0] & 0x7F) == ButtonPress || (bytes[0] & 0x7F) == FocusIn) {
+            onPointerOrFocus(bytes[0] & 0x7F, bytes);
         } else if (bytes[0] == X_Reply && secureInput_ != nullptr) {
             auto& pending = pendingGrabs_;
             const auto it = pending.find(data.id_base);
@@ -151,7 +289,14 @@ void X11KeyboardTap::onRecorded(const XRecordInterceptData& data) {
         }
         break;
     case XRecordFromClient: {
-        if (secureInput_ == nullptr || length < 4) {
+        if (length < 4) {
+            return;
+        }
+        if (data.id_base == ownClient_) {
+            onOwnRequest(bytes[0]);
+            return;
+        }
+        if (secureInput_ == nullptr) {
             return;
         }
         const bool swapped = data.client_swapped;
@@ -181,12 +326,10 @@ void X11KeyboardTap::onRecorded(const XRecordInterceptData& data) {
     }
 }
 
-void X11KeyboardTap::onDeviceEvent(int type, XKeyCode keyCode, unsigned state) {
-    if (!handler_) {
-        return;
-    }
+KeyEvent X11KeyboardTap::keyEvent(int type, XKeyCode keyCode, unsigned state) const {
     KeyEvent event;
     event.keyCode = keymap_.macKeyFor(keyCode);
+    event.native = nativeOf(keyCode, type == KeyPress);
     if (const unsigned bit = keymap_.modifierBitOf(keyCode); bit != 0) {
         // The state is the one before the event: a modifier change is reported with the
         // modifiers as they are after it. Lock keys change their bit on the press only.
@@ -198,23 +341,61 @@ void X11KeyboardTap::onDeviceEvent(int type, XKeyCode keyCode, unsigned state) {
         }
         event.type = KeyEventType::flagsChanged;
         event.flags = keymap_.flagsFor(after);
-        handler_(event);
-        return;
+        return event;
     }
-    // The grab hands this key-down over on the other connection.
-    if (type != KeyPress || isGrabbed(keyCode, state)) {
-        return;
-    }
-    event.type = KeyEventType::keyDown;
+    event.type = type == KeyPress ? KeyEventType::keyDown : KeyEventType::keyUp;
     event.flags = keymap_.flagsFor(state & modifierBits);
-    event.setText(keymap_.textFor(keyCode, state));
+    if (type == KeyPress) {
+        event.setText(keymap_.textFor(keyCode, state));
+    }
+    return event;
+}
+
+void X11KeyboardTap::onDeviceEvent(int type, XKeyCode keyCode, unsigned state) {
+    if (!handler_) {
+        return;
+    }
+    // The grab hands a hotkey's key-down over on the other connection.
+    if (type == KeyPress && keymap_.modifierBitOf(keyCode) == 0 && isGrabbed(keyCode, state)) {
+        return;
+    }
+    handler_(keyEvent(type, keyCode, state));
+}
+
+void X11KeyboardTap::onPointerOrFocus(int type, const unsigned char* bytes) {
+    if (!handler_) {
+        return;
+    }
+    KeyEvent event;
+    if (type == ButtonPress) {
+        // The left, middle and right buttons place the insertion point; the wheel does not.
+        if (bytes[1] < Button1 || bytes[1] > Button3) {
+            return;
+        }
+        event.type = KeyEventType::mouseDown;
+    } else {
+        // The focus moving to another window, not within one, nor a grab's coming and going.
+        const unsigned detail = bytes[1];
+        const unsigned mode = bytes[8];
+        if ((mode != NotifyNormal && mode != NotifyWhileGrabbed) ||
+            (detail != NotifyAncestor && detail != NotifyVirtual && detail != NotifyNonlinear &&
+             detail != NotifyNonlinearVirtual)) {
+            return;
+        }
+        event.type = KeyEventType::focusChanged;
+        if (ownKeyboard_ != nullptr && phase_ == Phase::idle) {
+            ownKeyboard_->followFocus();
+        }
+    }
     handler_(event);
 }
 
 // --- The grabs -----------------------------------------------------------------------------
 
 void X11KeyboardTap::onConnectionEvent(XEvent& event) {
-    if (event.type == KeyPress) {
+    if ((event.type == KeyPress || event.type == KeyRelease) && phase_ != Phase::idle) {
+        onHeldKey(event.xkey);
+    } else if (event.type == KeyPress) {
         onGrabbedPress(event.xkey);
     } else if (event.type == MappingNotify) {
         XRefreshKeyboardMapping(&event.xmapping);
@@ -236,14 +417,12 @@ void X11KeyboardTap::onGrabbedPress(const XKeyEvent& press) {
     Display* control = connection_.display();
     bool withhold = false;
     if (handler_) {
-        KeyEvent event;
-        event.type = KeyEventType::keyDown;
-        event.keyCode = keymap_.macKeyFor(static_cast<XKeyCode>(press.keycode));
-        event.flags = keymap_.flagsFor(press.state & modifierBits);
-        event.setText(keymap_.textFor(static_cast<XKeyCode>(press.keycode), press.state));
-        withhold = handler_(event);
+        withhold = handler_(keyEvent(KeyPress, static_cast<XKeyCode>(press.keycode), press.state));
     }
-    if (withhold) {
+    if (withhold && phase_ != Phase::idle) {
+        // The expansion the hotkey started holds the keyboard with this very grab.
+        XAllowEvents(control, AsyncKeyboard, press.time);
+    } else if (withhold) {
         // Giving the grab up at once lets the keys typed after the hotkey reach the application
         // rather than this program; the hotkey's own release reaches it too, as a stray release.
         XAllowEvents(control, AsyncKeyboard, press.time);

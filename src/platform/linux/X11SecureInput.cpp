@@ -78,6 +78,10 @@ bool X11SecureInput::isKeyboard(int xiDevice) {
 }
 
 void X11SecureInput::checkStillGrabbed() {
+    // A probe would take over this program's own grab and give it up.
+    if (ownHold_) {
+        return;
+    }
     Display* display = connection_.display();
     const int status = XGrabKeyboard(display, connection_.root(), False, GrabModeAsync,
                                      GrabModeAsync, CurrentTime);

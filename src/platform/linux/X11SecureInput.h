@@ -36,6 +36,8 @@ class X11SecureInput : public QObject, public platform::SecureInput {
     void grabReplied(XID client, bool granted);
     void ungrabRequested(XID client, std::optional<int> xiDevice);
     void clientGone(XID client);
+    // While this program itself holds the keyboard (an expansion), grabs can't be probed.
+    void setOwnHold(bool holding) { ownHold_ = holding; }
 
   private:
     bool isKeyboard(int xiDevice);
@@ -47,6 +49,7 @@ class X11SecureInput : public QObject, public platform::SecureInput {
     std::set<XID> holders_;
     std::map<int, bool> keyboards_; // XInput 2 device -> is a keyboard
     QTimer staleCheck_;
+    bool ownHold_ = false;
 };
 
 } // namespace quillo::x11

@@ -1,5 +1,6 @@
 #include "platform/linux/XTestEventPoster.h"
 
+#include "platform/linux/X11Connection.h"
 #include "platform/linux/X11Workspace.h"
 #include "platform/linux/XlibHeaders.h"
 #include "unicode/UnicodeText.h"
@@ -43,8 +44,25 @@ XTestEventPoster::~XTestEventPoster() {
     std::lock_guard lock(mutex_);
     if (display_ != nullptr) {
         returnSpareKeys(true);
+        if (device_ != nullptr) {
+            XCloseDevice(display_, device_);
+        }
         XCloseDisplay(display_);
     }
+}
+
+platform::OutputTiming XTestEventPoster::timing() const {
+    using namespace std::chrono_literals;
+    // The X server hands the events of one keyboard to the focused client in order, and the
+    // clipboard's owner is known to the server before the paste keys go out, so no stage has to
+    // wait for the application to catch up; only the paste is waited for, until the application
+    // has asked for it.
+    platform::OutputTiming timing;
+    timing.beforeFirstEvent = 0ms;
+    timing.afterEachKey = 0ms;
+    timing.afterStage = 0ms;
+    timing.pasteReadLimit = 1000ms;
+    return timing;
 }
 
 bool XTestEventPoster::ensureOpen() {
@@ -67,6 +85,13 @@ bool XTestEventPoster::ensureOpen() {
     XkbSelectEvents(display_, XkbUseCoreKbd, XkbMapNotifyMask | XkbNewKeyboardNotifyMask,
                     XkbMapNotifyMask | XkbNewKeyboardNotifyMask);
     keymap_ = std::make_unique<X11Keymap>(display_);
+    if (ownDevice_) {
+        X11ErrorTrap trap(display_);
+        device_ = XOpenDevice(display_, static_cast<XID>(*ownDevice_));
+        if (trap.sync() != Success) {
+            device_ = nullptr;
+        }
+    }
     return true;
 }
 
@@ -115,10 +140,45 @@ void XTestEventPoster::post(const KeyEvent& event) {
 }
 
 void XTestEventPoster::fake(XKeyCode keyCode, bool press) {
-    XTestFakeKeyEvent(display_, keyCode, press ? True : False, CurrentTime);
+    if (device_ == nullptr) {
+        XTestFakeKeyEvent(display_, keyCode, press ? True : False, CurrentTime);
+        return;
+    }
+    XTestFakeDeviceKeyEvent(display_, device_, keyCode, press ? True : False, nullptr, 0,
+                            CurrentTime);
+    const auto at = std::find(down_.begin(), down_.end(), keyCode);
+    if (press && at == down_.end()) {
+        down_.push_back(keyCode);
+    } else if (!press && at != down_.end()) {
+        down_.erase(at);
+    }
+}
+
+void XTestEventPoster::replay(XKeyCode keyCode, bool press) {
+    std::lock_guard lock(mutex_);
+    if (stopped_ || !ensureOpen()) {
+        return;
+    }
+    fake(keyCode, press);
+    XFlush(display_);
+}
+
+void XTestEventPoster::settle() {
+    std::lock_guard lock(mutex_);
+    if (stopped_ || display_ == nullptr) {
+        return;
+    }
+    for (const XKeyCode keyCode : std::vector<XKeyCode>(down_.rbegin(), down_.rend())) {
+        fake(keyCode, false);
+    }
+    XSync(display_, False);
 }
 
 void XTestEventPoster::releaseHeldModifiers() {
+    // The program's own keyboard holds no modifier of the user's.
+    if (device_ != nullptr) {
+        return;
+    }
     char keys[32] = {};
     XQueryKeymap(display_, keys);
     for (const XKeyCode keyCode : keymap_->heldModifierKeys()) {
@@ -221,6 +281,18 @@ int XTestEventPoster::currentGroup(bool* capsLock) {
         return 0;
     }
     *capsLock = (state.locked_mods & LockMask) != 0;
+    if (device_ != nullptr && ownMaster_) {
+        // The own keyboard has a layout group and a Caps Lock of its own: it types in the
+        // user's group, and its Caps Lock is off.
+        const auto master = static_cast<unsigned>(*ownMaster_);
+        XkbStateRec own{};
+        if (XkbGetState(display_, master, &own) == Success) {
+            if (own.group != state.group) {
+                XkbLockGroup(display_, master, state.group);
+            }
+            *capsLock = (own.locked_mods & LockMask) != 0;
+        }
+    }
     return state.group;
 }
 

@@ -6,13 +6,16 @@
 // character the layout has is typed with its key and the Shift or AltGr level it needs, one the
 // layout lacks through a spare key code that is lent the character's symbol for a while.
 //
-// The modifiers the user still holds (a hotkey's own Ctrl and Alt) are released before each
-// synthetic key, so that no Backspace, arrow or paste comes out modified. They are not pressed
-// again afterwards: by then the user has usually let go, and a modifier pressed again by this
-// program after the user let go would stay stuck down until pressed once more.
+// The keys go out on the program's own keyboard (X11OwnKeyboard) when the server gives it one:
+// its modifiers are its own, so the ones the user still holds (a hotkey's Ctrl and Alt) do not
+// reach the keys typed. Without it they go out on the core keyboard, and the modifiers the user
+// holds are released before each synthetic key; they are not pressed again afterwards: by then
+// the user has usually let go, and a modifier pressed again by this program after the user let
+// go would stay stuck down until pressed once more.
 //
-// Called on the background worker; the poster has its own connection, opened on first use, and
-// a lock makes it safe from any thread.
+// Called on the background worker, and on the main thread to hand the keys a hold kept from the
+// application to it; the poster has its own connection, opened on first use, and a lock makes
+// it safe from any thread.
 #pragma once
 
 #include "platform/Platform.h"
@@ -40,8 +43,21 @@ class XTestEventPoster final : public platform::EventPoster {
     ~XTestEventPoster() override;
 
     void post(const platform::KeyEvent& event) override;
+    platform::OutputTiming timing() const override;
     // From now on every event is dropped: the program is quitting.
     void stop() { stopped_ = true; }
+
+    // Types on this XInput device (the XTEST keyboard of the program's own master keyboard,
+    // `master`) instead of the core keyboard; call before the first event.
+    void useKeyboard(int xtestDevice, int master) {
+        ownDevice_ = xtestDevice;
+        ownMaster_ = master;
+    }
+    // Presses or releases the X key, as a key the user typed during a hold comes out.
+    void replay(XKeyCode keyCode, bool press);
+    // Releases whatever keys this poster still holds down, and waits until the server has
+    // handled every event sent: what comes after, on another connection, comes after them.
+    void settle();
 
   private:
     bool ensureOpen();
@@ -61,6 +77,11 @@ class XTestEventPoster final : public platform::EventPoster {
     ClipboardReader clipboardText_;
     std::mutex mutex_;
     Display* display_ = nullptr;
+    std::optional<int> ownDevice_;
+    std::optional<int> ownMaster_;
+    XDevice* device_ = nullptr;
+    // Keys this poster has pressed and not released, on its own keyboard.
+    std::vector<XKeyCode> down_;
     std::unique_ptr<X11Keymap> keymap_;
     std::atomic<bool> stopped_ = false;
     // The keys the last key-down pressed, released by its key-up in reverse order.

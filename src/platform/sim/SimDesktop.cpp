@@ -14,6 +14,8 @@ using platform::KeyEventType;
 
 class SimKeyboardTap final : public platform::KeyboardTap {
   public:
+    explicit SimKeyboardTap(VirtualScheduler& scheduler) : scheduler_(scheduler) {}
+
     bool start(Handler handler) override {
         if (refused) {
             return false;
@@ -21,6 +23,30 @@ class SimKeyboardTap final : public platform::KeyboardTap {
         handler_ = std::move(handler);
         return true;
     }
+    // The hold takes effect `holdLatency` after it is asked for, as a grab that travels to a
+    // display server does; keys pressed meanwhile still reach the field.
+    void beginHold(std::function<void(bool)> established) override {
+        if (holdRefused) {
+            scheduler_.postToMain([established = std::move(established)] { established(false); });
+            return;
+        }
+        const auto start = [this, asked = endings_, established = std::move(established)] {
+            // A hold ended since it was asked for is called off.
+            holding = asked == endings_;
+            established(holding);
+        };
+        if (holding || holdLatency.count() == 0) {
+            start();
+        } else {
+            scheduler_.scheduleAt(scheduler_.elapsed() + holdLatency, start);
+        }
+    }
+    void replay(const KeyEvent& event) override { toField(event); }
+    void endHold() override {
+        holding = false;
+        ++endings_;
+    }
+
     // Passes the event through the handler; true when the handler withholds it.
     bool pass(const KeyEvent& event) const {
         if (!handler_) {
@@ -31,10 +57,16 @@ class SimKeyboardTap final : public platform::KeyboardTap {
         return handler(event);
     }
 
+    std::function<void(const KeyEvent&)> toField;
     bool refused = false;
+    bool holdRefused = false;
+    bool holding = false;
+    VirtualTime holdLatency{0};
 
   private:
+    VirtualScheduler& scheduler_;
     Handler handler_;
+    int endings_ = 0;
 };
 
 class SimEventPoster final : public platform::EventPoster {
@@ -61,14 +93,22 @@ KeyEvent withLayoutText(const KeyEvent& event) {
 
 struct SimDesktop::Impl {
     Impl(SimDesktop& desktop, std::filesystem::path filesRoot)
-        : poster([this, &desktop](const KeyEvent& event) { posted(desktop, event); }),
-          files(std::move(filesRoot)), network(scheduler) {}
+        : tap(scheduler),
+          poster([this, &desktop](const KeyEvent& event) { posted(desktop, event); }),
+          files(std::move(filesRoot)), network(scheduler) {
+        tap.toField = [&desktop](const KeyEvent& event) { desktop.toField(event); };
+    }
 
-    // A synthetic event is recorded as the program posted it and reaches the tap and the field
-    // on the main thread, after whatever the main thread had queued before.
+    // A synthetic event is recorded as the program posted it and reaches the field on the main
+    // thread, after whatever the main thread had queued before, unless the tap withholds it: a
+    // tap that is not holding sees every event, as a system's tap does.
     void posted(SimDesktop& desktop, const KeyEvent& event) {
         desktop.posted_.push_back(PostedEvent{scheduler.elapsed(), event});
-        scheduler.postToMain([&desktop, typed = withLayoutText(event)] { desktop.deliver(typed); });
+        scheduler.postToMain([&desktop, typed = withLayoutText(event)] {
+            if (desktop.impl_->tap.holding || !desktop.impl_->tap.pass(typed)) {
+                desktop.toField(typed);
+            }
+        });
     }
 
     // Declared first so that it is the last to go: workers finishing in the destructor still
@@ -88,6 +128,7 @@ struct SimDesktop::Impl {
     SimFiles files;
     SimNetwork network;
     bool fieldCopies = true;
+    VirtualTime fetchDelay = std::chrono::milliseconds(100);
 };
 
 SimDesktop::SimDesktop(std::filesystem::path filesRoot)
@@ -134,20 +175,32 @@ bool SimDesktop::runUntilIdle(VirtualTime limit) {
 // --- The keyboard -----------------------------------------------------------------------------
 
 bool SimDesktop::deliver(const KeyEvent& event) {
-    switch (event.type) {
-    case KeyEventType::keyDown: {
-        const bool withheld = impl_->tap.pass(event);
-        if (!withheld) {
-            field_.apply(event, impl_->pasteboard, impl_->fieldCopies);
-        }
-        return withheld;
+    // A key that starts a hold is not held itself.
+    const bool held = impl_->tap.holding;
+    const bool withheld = impl_->tap.pass(event);
+    if (held) {
+        return true;
     }
-    case KeyEventType::flagsChanged:
-        return impl_->tap.pass(event);
-    case KeyEventType::keyUp:
-        break;
+    if (!withheld) {
+        toField(event);
     }
-    return false;
+    return withheld;
+}
+
+void SimDesktop::toField(const KeyEvent& event) {
+    if (event.type != KeyEventType::keyDown ||
+        !field_.apply(event, impl_->pasteboard, impl_->fieldCopies)) {
+        return;
+    }
+    // An application pastes what it copied itself at once; anything else it asks the owner of
+    // the clipboard for, and inserts when the answer arrives, while key presses keep coming.
+    if (impl_->pasteboard.writer() == SimPasteboard::Writer::field ||
+        impl_->fetchDelay.count() == 0) {
+        field_.paste(impl_->pasteboard.readForField());
+        return;
+    }
+    impl_->scheduler.scheduleAt(impl_->scheduler.elapsed() + impl_->fetchDelay,
+                                [this] { field_.paste(impl_->pasteboard.readForField()); });
 }
 
 bool SimDesktop::press(const KeyEvent& keyDown) {
@@ -163,6 +216,26 @@ void SimDesktop::changeModifiers(EventFlags flags) {
 
 void SimDesktop::pressAt(VirtualTime at, const KeyEvent& keyDown) {
     impl_->scheduler.scheduleAt(at, [this, keyDown] { press(keyDown); });
+}
+
+void SimDesktop::doAt(VirtualTime at, std::function<void()> action) {
+    impl_->scheduler.scheduleAt(at, std::move(action));
+}
+
+void SimDesktop::click(std::optional<std::size_t> cursor) {
+    KeyEvent event;
+    event.type = KeyEventType::mouseDown;
+    impl_->tap.pass(event);
+    if (cursor) {
+        field_.place(*cursor);
+    }
+}
+
+void SimDesktop::focusOn(std::optional<std::string> applicationId) {
+    impl_->workspace.frontmost = std::move(applicationId);
+    KeyEvent event;
+    event.type = KeyEventType::focusChanged;
+    impl_->tap.pass(event);
 }
 
 void SimDesktop::typeText(std::string_view text, VirtualTime interval) {
@@ -202,6 +275,26 @@ std::int64_t SimDesktop::pasteboardChangeCount() const {
 
 void SimDesktop::setFieldCopies(bool copies) {
     impl_->fieldCopies = copies;
+}
+
+bool SimDesktop::pasteboardConcealed() const {
+    return impl_->pasteboard.concealed();
+}
+
+void SimDesktop::setFetchDelay(VirtualTime delay) {
+    impl_->fetchDelay = delay;
+}
+
+void SimDesktop::setHoldLatency(VirtualTime latency) {
+    impl_->tap.holdLatency = latency;
+}
+
+void SimDesktop::setHoldRefused(bool refused) {
+    impl_->tap.holdRefused = refused;
+}
+
+bool SimDesktop::holding() const {
+    return impl_->tap.holding;
 }
 
 // --- Switches and records ---------------------------------------------------------------------

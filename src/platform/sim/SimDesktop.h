@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -22,6 +23,7 @@
 
 namespace quillo::sim {
 
+class SimPasteboard;
 using platform::EventFlags;
 using platform::KeyCode;
 using platform::KeyEvent;
@@ -68,8 +70,11 @@ class TextField {
 
   private:
     friend class SimDesktop;
-    // What a key-down that reaches the field does; Command-V and Command-C use the pasteboard.
-    void apply(const KeyEvent& keyDown, platform::Pasteboard& pasteboard, bool copies);
+    // What a key-down that reaches the field does; Command-C copies the selection. True for
+    // Command-V: the field then asks for the pasteboard's text, which arrives later (paste()).
+    bool apply(const KeyEvent& keyDown, SimPasteboard& pasteboard, bool copies);
+    // The pasted text arriving: it replaces the selection of that moment.
+    void paste(const std::optional<std::string>& text);
     // Replaces the characters [from, to) with `utf8`, leaving the insertion point after it.
     void replace(std::size_t from, std::size_t to, std::string_view utf8);
     void insertUnits(char16_t pendingLead, std::u16string_view units);
@@ -101,12 +106,18 @@ class SimDesktop {
 
     // --- The user at the keyboard --------------------------------------------------------------
     // Presses a key now: the key-down goes through the keyboard tap and, unless the tap withholds
-    // it, to the text field. Returns whether it was withheld.
+    // or holds it, to the text field. Returns whether it was withheld or held.
     bool press(const KeyEvent& keyDown);
+    // A click in the field, which moves the insertion point to character `cursor` when given.
+    void click(std::optional<std::size_t> cursor = std::nullopt);
+    // The keyboard focus goes to a window of another application (or of the same one).
+    void focusOn(std::optional<std::string> applicationId);
     // A modifier pressed or released on its own: a flags-changed event through the tap.
     void changeModifiers(EventFlags flags);
     // Schedules a key press at a virtual instant (now or later).
     void pressAt(VirtualTime at, const KeyEvent& keyDown);
+    // Schedules anything else the user does (a click, a change of window) likewise.
+    void doAt(VirtualTime at, std::function<void()> action);
     // Schedules one press per Unicode scalar of `text`, `interval` apart, the first now.
     void typeText(std::string_view text, VirtualTime interval = std::chrono::milliseconds(30));
 
@@ -123,6 +134,18 @@ class SimDesktop {
     std::int64_t pasteboardChangeCount() const;
     // Whether Command-C in the field copies the selection (an application that does not copy).
     void setFieldCopies(bool copies);
+    // Whether the contents carry the marks that keep clipboard managers from recording them.
+    bool pasteboardConcealed() const;
+    // How long after Command-V the field has the pasted text from another program's clipboard
+    // (100 ms unless set): it asks the owner, and inserts the answer where the insertion point
+    // is by then. Its own copies it pastes at once.
+    void setFetchDelay(VirtualTime delay);
+
+    // The keyboard hold takes effect this long after it is asked for (0 unless set).
+    void setHoldLatency(VirtualTime latency);
+    // Another program holds the keyboard: the tap cannot hold it.
+    void setHoldRefused(bool refused);
+    bool holding() const;
 
     void setFrontmostApplication(std::optional<std::string> id);
     void setSecureInput(bool on);
@@ -156,8 +179,10 @@ class SimDesktop {
 
   private:
     struct Impl;
-    // A key event reaching the desktop: through the tap and, unless withheld, to the field.
+    // A key event of the user: through the tap and, unless withheld or held, to the field.
     bool deliver(const KeyEvent& event);
+    // What an event that reaches the field does there.
+    void toField(const KeyEvent& event);
 
     std::unique_ptr<Impl> impl_;
     TextField field_;

@@ -18,14 +18,28 @@ using platform::PasteboardItem;
 
 // --- Pasteboard ------------------------------------------------------------------------------
 
+void SimPasteboard::wroteByProgram() {
+    if (writer_ != Writer::program) {
+        concealed_ = false;
+    }
+    writer_ = Writer::program;
+    ++changeCount_;
+}
+
 void SimPasteboard::clearContents() {
     items_.clear();
-    ++changeCount_;
+    concealed_ = false;
+    wroteByProgram();
 }
 
 void SimPasteboard::writeItems(const std::vector<PasteboardItem>& items) {
     items_.insert(items_.end(), items.begin(), items.end());
-    ++changeCount_;
+    wroteByProgram();
+}
+
+void SimPasteboard::setConcealedString(std::string_view text) {
+    setString(text);
+    concealed_ = true;
 }
 
 void SimPasteboard::setString(std::string_view text) {
@@ -43,7 +57,7 @@ void SimPasteboard::setString(std::string_view text) {
         representations.emplace_back(std::string(platform::Pasteboard::plainTextType),
                                      std::move(data));
     }
-    ++changeCount_;
+    wroteByProgram();
 }
 
 std::optional<std::string> SimPasteboard::string() const {
@@ -59,7 +73,24 @@ std::optional<std::string> SimPasteboard::string() const {
 
 void SimPasteboard::replace(std::vector<PasteboardItem> items) {
     items_ = std::move(items);
+    writer_ = Writer::other;
+    concealed_ = false;
     ++changeCount_;
+}
+
+void SimPasteboard::copyFromField(std::string_view text) {
+    items_ = {
+        {{{std::string(platform::Pasteboard::plainTextType), Bytes(text.begin(), text.end())}}}};
+    writer_ = Writer::field;
+    concealed_ = false;
+    ++changeCount_;
+}
+
+std::optional<std::string> SimPasteboard::readForField() {
+    if (writer_ == Writer::program) {
+        ++focusedReads_;
+    }
+    return string();
 }
 
 // --- Preferences and the login item -----------------------------------------------------------

@@ -18,21 +18,39 @@ namespace quillo::sim {
 
 class SimPasteboard final : public platform::Pasteboard {
   public:
+    // Who put the contents there: the program through this service, the focused field copying
+    // its selection, or another application (the test).
+    enum class Writer { program, field, other };
+
     std::int64_t changeCount() const override { return changeCount_; }
     std::vector<platform::PasteboardItem> items() const override { return items_; }
     void clearContents() override;
     // Adds the items after those already there: write after clearContents() to replace.
     void writeItems(const std::vector<platform::PasteboardItem>& items) override;
     void setString(std::string_view text) override;
+    void setConcealedString(std::string_view text) override;
     std::optional<std::string> string() const override;
+    std::int64_t focusedReads() const override { return focusedReads_; }
+    bool ownsContents() const override { return writer_ == Writer::program; }
 
     const std::vector<platform::PasteboardItem>& contents() const { return items_; }
+    Writer writer() const { return writer_; }
+    bool concealed() const { return concealed_; }
     // Another application replacing the contents.
     void replace(std::vector<platform::PasteboardItem> items);
+    // The focused field copying its selection.
+    void copyFromField(std::string_view text);
+    // The focused field reading the contents for a paste.
+    std::optional<std::string> readForField();
 
   private:
+    void wroteByProgram();
+
     std::vector<platform::PasteboardItem> items_;
     std::int64_t changeCount_ = 0;
+    std::int64_t focusedReads_ = 0;
+    Writer writer_ = Writer::other;
+    bool concealed_ = false;
 };
 
 class SimPreferences final : public platform::Preferences {

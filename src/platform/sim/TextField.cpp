@@ -1,4 +1,5 @@
 #include "platform/sim/SimDesktop.h"
+#include "platform/sim/SimServices.h"
 #include "unicode/UnicodeText.h"
 
 #include <algorithm>
@@ -91,9 +92,16 @@ void TextField::insertUnits(char16_t lead, std::u16string_view units) {
     }
 }
 
-void TextField::apply(const KeyEvent& keyDown, platform::Pasteboard& pasteboard, bool copies) {
+void TextField::paste(const std::optional<std::string>& text) {
+    pendingLeadSurrogate_ = 0;
+    if (text) {
+        replace(cursor_ - selectionLength_, cursor_, *text);
+    }
+}
+
+bool TextField::apply(const KeyEvent& keyDown, SimPasteboard& pasteboard, bool copies) {
     if (keyDown.type != platform::KeyEventType::keyDown) {
-        return;
+        return false;
     }
     // Only the very next text event can complete a half-typed character.
     const char16_t lead = std::exchange(pendingLeadSurrogate_, 0);
@@ -102,61 +110,59 @@ void TextField::apply(const KeyEvent& keyDown, platform::Pasteboard& pasteboard,
 
     if ((keyDown.flags & flag::command) != 0) {
         if (keyDown.keyCode == key::v) {
-            if (std::optional<std::string> pasted = pasteboard.string()) {
-                replace(selectionStart, cursor_, *pasted);
-            }
-        } else if (keyDown.keyCode == key::c && hasSelection && copies) {
-            pasteboard.clearContents();
-            pasteboard.setString(selectedText());
+            return true;
         }
-        return;
+        if (keyDown.keyCode == key::c && hasSelection && copies) {
+            pasteboard.copyFromField(selectedText());
+        }
+        return false;
     }
     if ((keyDown.flags & flag::control) != 0) {
-        return;
+        return false;
     }
 
     switch (keyDown.keyCode) {
     case key::returnKey:
         replace(selectionStart, cursor_, "\n");
-        return;
+        return false;
     case key::tab:
         replace(selectionStart, cursor_, "\t");
-        return;
+        return false;
     case key::backspace:
         if (hasSelection) {
             replace(selectionStart, cursor_, {});
         } else if (cursor_ > 0) {
             replace(cursor_ - 1, cursor_, {});
         }
-        return;
+        return false;
     case key::forwardDelete:
         if (hasSelection) {
             replace(selectionStart, cursor_, {});
         } else if (cursor_ < unicode::graphemeCount(text_)) {
             replace(cursor_, cursor_ + 1, {});
         }
-        return;
+        return false;
     case key::leftArrow:
         cursor_ = hasSelection ? selectionStart : (cursor_ > 0 ? cursor_ - 1 : 0);
         selectionLength_ = 0;
-        return;
+        return false;
     case key::rightArrow:
         if (!hasSelection) {
             cursor_ = std::min(cursor_ + 1, unicode::graphemeCount(text_));
         }
         selectionLength_ = 0;
-        return;
+        return false;
     case key::upArrow:
         cursor_ = 0;
         selectionLength_ = 0;
-        return;
+        return false;
     case key::downArrow:
         cursor_ = unicode::graphemeCount(text_);
         selectionLength_ = 0;
-        return;
+        return false;
     default:
         insertUnits(lead, keyDown.textView());
-        return;
+        return false;
     }
 }
 

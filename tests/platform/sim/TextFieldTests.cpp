@@ -248,7 +248,33 @@ TEST(CommandV, PastesThePlainTextOverTheSelection) {
     desktop.setPasteboardText("\U0001F44D\U0001F3FD ok");
     show(desktop, "x[yy]z");
     desktop.press(commandV);
+    desktop.runUntilIdle();
     EXPECT_EQ(draw(desktop.field()), "x\U0001F44D\U0001F3FD ok|z");
+}
+
+// The text arrives when the field has fetched it from the clipboard's owner, 100 ms after the
+// keys unless set otherwise; what is typed meanwhile lands first, and the text goes where the
+// insertion point is then. A paste of the field's own copy needs no fetch.
+TEST(CommandV, PastesWhenTheTextArrives) {
+    SimDesktop desktop;
+    desktop.setPasteboardText("P");
+    show(desktop, "|");
+    desktop.press(commandV);
+    desktop.runFor(std::chrono::milliseconds(60));
+    desktop.press(usKeyboard::keyDownFor(U'a'));
+    EXPECT_EQ(draw(desktop.field()), "a|");
+    desktop.runFor(std::chrono::milliseconds(40));
+    EXPECT_EQ(draw(desktop.field()), "aP|");
+
+    desktop.setFetchDelay(std::chrono::milliseconds(0));
+    desktop.press(commandV);
+    EXPECT_EQ(draw(desktop.field()), "aPP|");
+
+    desktop.setFetchDelay(std::chrono::milliseconds(100));
+    show(desktop, "[own]");
+    desktop.press(commandC);
+    desktop.press(commandV);
+    EXPECT_EQ(draw(desktop.field()), "own|");
 }
 
 TEST(CommandV, PastesNothingWhenThePasteboardHasNoText) {
@@ -266,6 +292,7 @@ TEST(CommandV, FindsTheTextInALaterItem) {
                                       {std::string(platform::Pasteboard::plainTextType), "yes"}})});
     show(desktop, "|");
     desktop.press(commandV);
+    desktop.runUntilIdle();
     EXPECT_EQ(draw(desktop.field()), "yes|");
 }
 
@@ -274,6 +301,7 @@ TEST(CommandV, WithShiftStillPastes) {
     desktop.setPasteboardText("p");
     show(desktop, "|");
     desktop.press(usKeyboard::keyDownFor(key::v, flag::command | flag::shift));
+    desktop.runUntilIdle();
     EXPECT_EQ(draw(desktop.field()), "p|");
 }
 
