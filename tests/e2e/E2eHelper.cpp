@@ -13,14 +13,19 @@
 //                            does, and says "active"
 //   password TITLE           a Qt window titled TITLE with a password field; Return writes what
 //                            the field holds and ends it
+//   entry TITLE              the same with a plain text field
+//   late TITLE MIN MAX       the same with a text field that fetches a paste from the clipboard
+//                            MIN to MAX milliseconds after Ctrl+V, as a slow program does
 #include <QApplication>
 #include <QBuffer>
 #include <QClipboard>
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QTimer>
 // clang-format off
 #include <X11/Xlib.h>
 #include <X11/Xatom.h>
@@ -34,6 +39,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <memory>
 #include <random>
 #include <string>
 #include <unistd.h>
@@ -147,10 +153,12 @@ int grabWithXInput2() {
         XIQueryVersion(display, &major, &minor) != Success) {
         return 1;
     }
+    // The first master keyboard, the server's own that the user types on (another program may
+    // have added master keyboards after it).
     int keyboard = -1;
     int count = 0;
     XIDeviceInfo* devices = XIQueryDevice(display, XIAllMasterDevices, &count);
-    for (int i = 0; i < count; ++i) {
+    for (int i = 0; i < count && keyboard < 0; ++i) {
         if (devices[i].use == XIMasterKeyboard) {
             keyboard = devices[i].deviceid;
         }
@@ -230,12 +238,40 @@ int active(const char* className) {
 
 } // namespace
 
+// Pastes what the clipboard holds a while after Ctrl+V, with the insertion point where it is
+// then.
+class LateField final : public QLineEdit {
+  public:
+    LateField(int minMs, int maxMs) : delay_(minMs, maxMs) {}
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        if (event->matches(QKeySequence::Paste)) {
+            QTimer::singleShot(delay_(random_), this,
+                               [this] { insert(QGuiApplication::clipboard()->text()); });
+            return;
+        }
+        QLineEdit::keyPressEvent(event);
+    }
+
+  private:
+    std::mt19937 random_{std::random_device{}()};
+    std::uniform_int_distribution<int> delay_;
+};
+
 // Qt programs show their accessible objects only while the desktop's accessibility switch is
 // on; this one stands for them.
-int passwordField(int argc, char** argv) {
+int textField(int argc, char** argv, QLineEdit::EchoMode echo, int lateMin = -1, int lateMax = -1) {
+    qputenv("QT_QPA_PLATFORM", "xcb");
     QApplication application(argc, argv);
-    QLineEdit field;
-    field.setEchoMode(QLineEdit::Password);
+    std::unique_ptr<QLineEdit> owned;
+    if (lateMin >= 0) {
+        owned = std::make_unique<LateField>(lateMin, lateMax);
+    } else {
+        owned = std::make_unique<QLineEdit>();
+    }
+    QLineEdit& field = *owned;
+    field.setEchoMode(echo);
     field.setWindowTitle(QString::fromLocal8Bit(argv[2]));
     field.resize(300, 40);
     QObject::connect(&field, &QLineEdit::returnPressed, [&field] {
@@ -250,7 +286,13 @@ int passwordField(int argc, char** argv) {
 int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
     if (mode == "password" && argc == 3) {
-        return passwordField(argc, argv);
+        return textField(argc, argv, QLineEdit::Password);
+    }
+    if (mode == "entry" && argc == 3) {
+        return textField(argc, argv, QLineEdit::Normal);
+    }
+    if (mode == "late" && argc == 5) {
+        return textField(argc, argv, QLineEdit::Normal, std::atoi(argv[3]), std::atoi(argv[4]));
     }
     if (mode == "png" && argc == 4) {
         return writeNoisePng(std::atoi(argv[2]), std::atoi(argv[3]));
@@ -275,6 +317,6 @@ int main(int argc, char** argv) {
     }
     std::cerr
         << "usage: quillo_e2e_helper png [WIDTH HEIGHT] | own TEXT HTML PNG | watch | grab [xi] | "
-           "hold | active CLASS\n";
+           "hold | active CLASS | password TITLE | entry TITLE | late TITLE MIN MAX\n";
     return 2;
 }

@@ -202,6 +202,35 @@ terminal_text() {
 # Waits until quillo's expansion is over (its pauses take a few hundred milliseconds).
 settle() { sleep "${1:-1}"; }
 
+# type_line DELAY TEXT: types TEXT and Return at DELAY ms a key, as a person who does not wait
+# for an expansion to end, and prints what the entry took (the entry ends at Return).
+type_line() {
+    xdotool type --delay "$1" "$2"
+    sleep "$(awk -v ms="$1" 'BEGIN { print ms / 1000 }')"
+    xdotool key Return
+    for _ in $(seq 200); do
+        kill -0 "$entry_pid" 2>/dev/null || break
+        sleep 0.05
+    done
+    kill -0 "$entry_pid" 2>/dev/null && fail "the entry did not end after typing '$2'"
+    cat "$work/entry.out"
+}
+
+# start_window TITLE COMMAND...: starts a program showing a text field in a window titled TITLE,
+# which writes what the field holds when Return is pressed, and focuses it; its process is the
+# entry's, so that type_line and entry_text read it.
+start_window() {
+    local title=$1
+    shift
+    "$@" >"$work/entry.out" 2>/dev/null &
+    entry_pid=$!
+    pids+=($entry_pid)
+    entry_window=$(timeout 20 xdotool search --sync --name "^$title\$" | head -n1)
+    [ -n "$entry_window" ] || fail "the window $title did not appear"
+    xdotool windowfocus --sync "$entry_window"
+    sleep 0.5
+}
+
 type_keys() { xdotool type --delay 30 "$1"; }
 
 # --- The accessibility bus -----------------------------------------------------------------
@@ -604,6 +633,114 @@ first_client_of_a_fresh_server)
     type_keys 'omw '
     settle
     expect_entry "On my way"
+    ;;
+
+# --- Typing on ----------------------------------------------------------------------------------
+# A person types a shortcut and goes on typing, at 40 to 300 ms a key: each line a fresh field,
+# each ended by its own Return typed at the same pace.
+
+typing_on_40 | typing_on_80 | typing_on_150 | typing_on_300)
+    delay=${case_name#typing_on_}
+    write_snippets "$(snippet omw 'On my way')" \
+        "$(snippet '' 'Best regards,\nAda' Hotkey '"hotkeyKeyCode":40,"hotkeyModifiers":786432')" \
+        "$(snippet ';em' 'ada@example.org' Instant)" \
+        "$(snippet link "<a href='{clipboard}'>{cursor}</a>")"
+    printf 'https://example.com' | xclip -selection clipboard -i
+    start_quillo
+    check() { # check EXPECTED GOT
+        [ "$2" = "$1" ] || fail "at $delay ms a key the field holds '$2', expected '$1'"
+    }
+    start_entry
+    check "On my waysee you " "$(type_line "$delay" 'omw see you ')"
+    start_entry
+    check "mail ada@example.org ok" "$(type_line "$delay" 'mail ;em ok')"
+    start_entry
+    check "On my wayOn my wayOn my wayhello On my way" "$(type_line "$delay" 'omw omw omw hello omw ')"
+    start_entry
+    check "<a href='https://example.com'>Quillo</a>" "$(type_line "$delay" 'link Quillo')"
+    # The hotkey's Ctrl and Alt are let go while its expansion runs; none stays down after it.
+    start_entry
+    xdotool type --delay "$delay" 'Hi '
+    xdotool key --delay "$delay" ctrl+alt+k
+    check $'Hi Best regards,\nAda bye' "$(type_line "$delay" ' bye')"
+    # A Qt field the same way.
+    start_window quillo-e2e-qt "$helper" entry quillo-e2e-qt
+    check "On my waysee you " "$(type_line "$delay" 'omw see you ')"
+    after=$(xclip -selection clipboard -o)
+    [ "$after" = "https://example.com" ] || fail "the clipboard holds '$after' afterwards"
+    ;;
+
+slow_paste)
+    # A program that fetches a paste 300 to 800 ms after Ctrl+V still gets the snippet, and the
+    # clipboard is the user's again afterwards.
+    write_snippets "$(snippet omw 'On my way')"
+    printf 'https://example.com' | xclip -selection clipboard -i
+    start_quillo
+    start_window quillo-e2e-late "$helper" late quillo-e2e-late 300 800
+    got=$(type_line 150 'omw omw omw omw omw ')
+    [ "$got" = "On my wayOn my wayOn my wayOn my wayOn my way" ] || fail "the slow field holds '$got'"
+    after=$(xclip -selection clipboard -o)
+    [ "$after" = "https://example.com" ] || fail "the clipboard holds '$after' afterwards"
+    ;;
+
+clipboard_manager)
+    # CopyQ keeps a history of the clipboard. What an expansion pastes is marked as a password
+    # manager's secret, which CopyQ skips with the command its documentation gives for password
+    # managers (CopyQ 8 and later skip it by themselves); the user's own copies are kept.
+    command -v copyq >/dev/null || { echo "SKIPPED: copyq is not installed (scripts/setup installs it)"; exit 77; }
+    write_snippets "$(snippet omw 'On my way')"
+    export HOME="$work/home"
+    mkdir -p "$HOME"
+    copyq --start-server >"$work/copyq.out" 2>&1 &
+    pids+=($!)
+    for _ in $(seq 200); do
+        copyq count >/dev/null 2>&1 && break
+        sleep 0.05
+    done
+    copyq 'setCommands(commands().concat([{name: "Ignore password managers", automatic: true,
+        input: "x-kde-passwordManagerHint", cmd: "copyq ignore"}]))' >/dev/null ||
+        fail "CopyQ did not take the command"
+    start_quillo
+    start_entry
+    for n in $(seq 10); do
+        printf 'user copy %s' "$n" | xclip -selection clipboard -i
+        for _ in $(seq 100); do
+            [ "$(copyq read 0 2>/dev/null)" = "user copy $n" ] && break
+            sleep 0.05
+        done
+        type_keys 'omw '
+        settle 0.5
+    done
+    history=$(for i in $(seq 0 $(($(copyq count) - 1))); do copyq read "$i"; echo; done)
+    grep -q "On my way" <<<"$history" && fail "CopyQ recorded a pasted snippet: $(tr '\n' '|' <<<"$history")"
+    for n in $(seq 10); do
+        grep -qx "user copy $n" <<<"$history" || fail "CopyQ lost the user's copy $n: $(tr '\n' '|' <<<"$history")"
+    done
+    expect_entry "$(printf 'On my way%.0s' $(seq 10))"
+    ;;
+
+click_or_window_change)
+    # What was typed before a click or another window is no longer in front of the insertion
+    # point: "om", a click, "w " does not expand (it would erase three characters that are not
+    # the shortcut), nor does "om" in one window and "w " in another.
+    write_snippets "$(snippet omw 'On my way')"
+    start_quillo
+    start_entry
+    type_keys 'om'
+    xdotool mousemove --window "$entry_window" 20 20 click 1
+    type_keys 'w '
+    settle 0.5
+    first=$entry_window
+    type_keys 'om'
+    start_terminal xterm
+    xdotool windowfocus --sync "$first"
+    sleep 0.3
+    type_keys 'w '
+    settle 0.5
+    type_keys 'omw '
+    settle
+    entry_window=$first
+    expect_entry "omw omw On my way"
     ;;
 
 # --- Under load, and what is typed stays inside -------------------------------------------------
