@@ -100,6 +100,8 @@ int own(int argc, char** argv) {
     QGuiApplication application(argc, argv);
     auto* data = new QMimeData;
     data->setData("text/plain", readFile(argv[2]));
+    // Offered by GTK programs, and asked for first by them.
+    data->setData("text/plain;charset=utf-8", readFile(argv[2]));
     data->setData("text/html", readFile(argv[3]));
     data->setData("image/png", readFile(argv[4]));
     QGuiApplication::clipboard()->setMimeData(data, QClipboard::Clipboard);

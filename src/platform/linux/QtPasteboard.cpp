@@ -3,6 +3,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <QStringList>
 #include <QThread>
 #include <chrono>
 #include <future>
@@ -14,28 +15,25 @@ namespace {
 
 // Qt calls UTF-8 plain text "text/plain"; the seam names the encoding.
 const QString qtPlainText = QStringLiteral("text/plain");
+const QString utf8PlainText =
+    QString::fromLatin1(platform::Pasteboard::plainTextType.data(),
+                        static_cast<qsizetype>(platform::Pasteboard::plainTextType.size()));
 
-// Formats that Qt makes up from others (an image it decoded); they are not the owner's own and
-// writing them back would offer the image twice.
-bool isQtMadeFormat(const QString& format) {
-    return format.startsWith(QStringLiteral("application/x-qt-"));
+// Formats that are not the owner's data: those Qt makes up from others (an image it decoded),
+// which written back would offer the image twice, and the selection's own questions (the list of
+// types, its time), which whoever owns it answers itself.
+bool isNotData(const QString& format) {
+    static const QStringList protocol = {
+        QStringLiteral("TARGETS"), QStringLiteral("TIMESTAMP"),    QStringLiteral("MULTIPLE"),
+        QStringLiteral("DELETE"),  QStringLiteral("SAVE_TARGETS"), QStringLiteral("INCR")};
+    return format.startsWith(QStringLiteral("application/x-qt-")) || protocol.contains(format);
 }
 
 std::string seamType(const QString& format, const QStringList& all) {
-    if (format == qtPlainText &&
-        !all.contains(QString::fromLatin1(
-            platform::Pasteboard::plainTextType.data(),
-            static_cast<qsizetype>(platform::Pasteboard::plainTextType.size())))) {
+    if (format == qtPlainText && !all.contains(utf8PlainText)) {
         return std::string(platform::Pasteboard::plainTextType);
     }
     return format.toStdString();
-}
-
-QString qtFormat(const std::string& type) {
-    if (type == platform::Pasteboard::plainTextType) {
-        return qtPlainText;
-    }
-    return QString::fromStdString(type);
 }
 
 QClipboard* clipboard() {
@@ -92,7 +90,7 @@ std::vector<platform::PasteboardItem> QtPasteboard::items() const {
         const QStringList formats = data->formats();
         platform::PasteboardItem item;
         for (const QString& format : formats) {
-            if (isQtMadeFormat(format)) {
+            if (isNotData(format)) {
                 continue;
             }
             const QByteArray bytes = data->data(format);
@@ -135,11 +133,17 @@ void QtPasteboard::writeItems(const std::vector<platform::PasteboardItem>& items
         QMimeData* data = ownContentsCopy();
         for (const auto& item : items) {
             for (const auto& [type, bytes] : item.representations) {
-                const QString format = qtFormat(type);
-                // One X selection holds one value per format: the first item's wins.
+                const QString format = QString::fromStdString(type);
+                const QByteArray value(reinterpret_cast<const char*>(bytes.data()),
+                                       static_cast<qsizetype>(bytes.size()));
+                // One X selection holds one value per format: the first item's wins. Each type
+                // goes back under its own name; UTF-8 text also as Qt's text/plain, from which
+                // Qt makes the X text types (UTF8_STRING, STRING, TEXT).
                 if (!data->hasFormat(format)) {
-                    data->setData(format, QByteArray(reinterpret_cast<const char*>(bytes.data()),
-                                                     static_cast<qsizetype>(bytes.size())));
+                    data->setData(format, value);
+                }
+                if (format == utf8PlainText && !data->hasFormat(qtPlainText)) {
+                    data->setData(qtPlainText, value);
                 }
             }
         }
@@ -161,10 +165,7 @@ void QtPasteboard::setConcealedString(std::string_view text) {
         const QByteArray bytes(text.data(), static_cast<qsizetype>(text.size()));
         data->setData(qtPlainText, bytes);
         // Asked for first by GTK; Qt does not make it from text/plain on its own.
-        data->setData(
-            QString::fromLatin1(platform::Pasteboard::plainTextType.data(),
-                                static_cast<qsizetype>(platform::Pasteboard::plainTextType.size())),
-            bytes);
+        data->setData(utf8PlainText, bytes);
         // The marks KDE's Klipper and CopyQ honour: a password manager's "keep out of history".
         data->setData(QStringLiteral("x-kde-passwordManagerHint"), QByteArrayLiteral("secret"));
         data->setData(QStringLiteral("application/x-copyq-hidden"), QByteArrayLiteral("1"));
