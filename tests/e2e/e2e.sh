@@ -424,11 +424,20 @@ clipboard_formats_come_back)
         xclip -selection clipboard -t TARGETS -o 2>/dev/null | grep -q image/png && break
         sleep 0.05
     done
+    xclip -selection clipboard -t TARGETS -o | sort >"$work/targets"
     start_quillo
     start_entry
     type_keys 'omw '
     settle
     expect_entry "On my way"
+    xclip -selection clipboard -t TARGETS -o | sort >"$work/targets.after"
+    lost=$(comm -23 "$work/targets" "$work/targets.after")
+    [ -z "$lost" ] || fail "the clipboard no longer offers: $lost"
+    for target in 'text/plain;charset=utf-8' UTF8_STRING; do
+        xclip -selection clipboard -t "$target" -o >"$work/target.after"
+        cmp -s "$work/text" "$work/target.after" ||
+            fail "$target came back as '$(cat "$work/target.after")'"
+    done
     xclip -selection clipboard -t text/plain -o >"$work/text.after"
     xclip -selection clipboard -t text/html -o >"$work/html.after"
     xclip -selection clipboard -t image/png -o >"$work/png.after"
@@ -679,6 +688,12 @@ slow_paste)
     start_window quillo-e2e-late "$helper" late quillo-e2e-late 300 800
     got=$(type_line 150 'omw omw omw omw omw ')
     [ "$got" = "On my wayOn my wayOn my wayOn my wayOn my way" ] || fail "the slow field holds '$got'"
+    # Shift pressed before the expansion began still shifts the keys held during it.
+    start_window quillo-e2e-late "$helper" late quillo-e2e-late 300 800
+    xdotool type --delay 150 'omw'
+    xdotool keydown shift key space key --delay 60 h i keyup shift
+    got=$(type_line 150 ' ok')
+    [ "$got" = "On my wayHI ok" ] || fail "with Shift held from before, the slow field holds '$got'"
     after=$(xclip -selection clipboard -o)
     [ "$after" = "https://example.com" ] || fail "the clipboard holds '$after' afterwards"
     ;;

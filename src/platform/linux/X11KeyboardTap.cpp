@@ -20,9 +20,10 @@ using platform::KeyEventType;
 // The modifier bits of an event's state; above them are the pointer buttons and the XKB group.
 constexpr unsigned modifierBits = 0xFF;
 
-// How a key event of the user is kept for a replay: its X key code and whether it was a press.
-std::uint32_t nativeOf(XKeyCode keyCode, bool press) {
-    return keyCode | (press ? 0x100u : 0u);
+// How a key event of the user is kept for a replay: its X key code, whether it was a press, and
+// the modifiers that were down.
+std::uint32_t nativeOf(XKeyCode keyCode, bool press, unsigned state) {
+    return keyCode | (press ? 0x100u : 0u) | ((state & modifierBits) << 16);
 }
 
 std::uint16_t readCard16(const unsigned char* data, bool swapped) {
@@ -150,7 +151,8 @@ void X11KeyboardTap::replay(const KeyEvent& event) {
     if (poster_ == nullptr || event.native == 0) {
         return;
     }
-    poster_->replay(static_cast<XKeyCode>(event.native & 0xFF), (event.native & 0x100) != 0);
+    poster_->replay(static_cast<XKeyCode>(event.native & 0xFF), (event.native & 0x100) != 0,
+                    (event.native >> 16) & modifierBits);
 }
 
 void X11KeyboardTap::endHold() {
@@ -329,7 +331,7 @@ void X11KeyboardTap::onRecorded(const XRecordInterceptData& data) {
 KeyEvent X11KeyboardTap::keyEvent(int type, XKeyCode keyCode, unsigned state) const {
     KeyEvent event;
     event.keyCode = keymap_.macKeyFor(keyCode);
-    event.native = nativeOf(keyCode, type == KeyPress);
+    event.native = nativeOf(keyCode, type == KeyPress, state);
     if (const unsigned bit = keymap_.modifierBitOf(keyCode); bit != 0) {
         // The state is the one before the event: a modifier change is reported with the
         // modifiers as they are after it. Lock keys change their bit on the press only.

@@ -154,13 +154,49 @@ void XTestEventPoster::fake(XKeyCode keyCode, bool press) {
     }
 }
 
-void XTestEventPoster::replay(XKeyCode keyCode, bool press) {
+void XTestEventPoster::replay(XKeyCode keyCode, bool press, unsigned userState) {
     std::lock_guard lock(mutex_);
     if (stopped_ || !ensureOpen()) {
         return;
     }
+    readEvents();
+    if (press && device_ != nullptr && keymap_->modifierBitOf(keyCode) == 0) {
+        matchModifiers(userState);
+    }
     fake(keyCode, press);
     XFlush(display_);
+}
+
+void XTestEventPoster::matchModifiers(unsigned userState) {
+    // A modifier the user pressed before the hold began went to the core keyboard, not to this
+    // one: without it here a Shift held from before would type the held letter in lower case.
+    for (unsigned bit = ShiftMask; bit <= Mod5Mask; bit <<= 1) {
+        if (bit == LockMask || bit == keymap_->roles().numLock) {
+            continue;
+        }
+        const auto down = std::find_if(down_.begin(), down_.end(), [&](XKeyCode key) {
+            return keymap_->modifierBitOf(key) == bit;
+        });
+        const bool wanted = (userState & bit) != 0;
+        if (wanted && down == down_.end()) {
+            if (const auto modifierKey = keymap_->keyForModifierBit(bit)) {
+                fake(*modifierKey, true);
+            }
+        } else if (!wanted && down != down_.end()) {
+            fake(*down, false);
+        }
+    }
+    // Caps Lock is a state of each keyboard: this one takes the user's.
+    if (!ownMaster_) {
+        return;
+    }
+    XkbStateRec own{};
+    const auto lockKey = keymap_->keyForModifierBit(LockMask);
+    if (lockKey && XkbGetState(display_, static_cast<unsigned>(*ownMaster_), &own) == Success &&
+        ((own.locked_mods & LockMask) != 0) != ((userState & LockMask) != 0)) {
+        fake(*lockKey, true);
+        fake(*lockKey, false);
+    }
 }
 
 void XTestEventPoster::settle() {

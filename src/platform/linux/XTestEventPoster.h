@@ -53,8 +53,9 @@ class XTestEventPoster final : public platform::EventPoster {
         ownDevice_ = xtestDevice;
         ownMaster_ = master;
     }
-    // Presses or releases the X key, as a key the user typed during a hold comes out.
-    void replay(XKeyCode keyCode, bool press);
+    // Presses or releases the X key, as a key the user typed during a hold comes out; a press
+    // comes with the modifiers of `userState` (the state the user's event had) and no others.
+    void replay(XKeyCode keyCode, bool press, unsigned userState);
     // Releases whatever keys this poster still holds down, and waits until the server has
     // handled every event sent: what comes after, on another connection, comes after them.
     void settle();
@@ -63,6 +64,7 @@ class XTestEventPoster final : public platform::EventPoster {
     bool ensureOpen();
     void readEvents();
     void releaseHeldModifiers();
+    void matchModifiers(unsigned userState);
     void fake(XKeyCode keyCode, bool press);
     void keyDown(const platform::KeyEvent& event);
     void keyUp();
