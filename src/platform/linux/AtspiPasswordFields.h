@@ -37,6 +37,10 @@ class AtspiPasswordFields : public QObject, public platform::SecureInput {
     // True once the events are registered and flow.
     bool connected() const { return state_ == State::Connected; }
 
+    // This program has taken the keyboard for an expansion: the focus the application says it
+    // lost comes back to the same field.
+    void ownHoldBegan() { focus_.ownHoldBegan(); }
+
     // Puts the desktop's accessibility switch back as it was; call before the program ends.
     void stop();
 

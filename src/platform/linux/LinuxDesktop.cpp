@@ -64,6 +64,7 @@ struct LinuxDesktop::Parts {
         if (ownKeyboard) {
             eventPoster.useKeyboard(ownKeyboard->xtestKeyboard(), ownKeyboard->keyboard());
         }
+        keyboardTap.setHoldObserver([this] { passwordFields.ownHoldBegan(); });
     }
 
     // Declared in the order they are made; each uses only those above it.

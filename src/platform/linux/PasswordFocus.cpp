@@ -1,19 +1,33 @@
 #include "platform/linux/PasswordFocus.h"
 
+#include <utility>
+
 namespace quillo::x11 {
 
 void PasswordFocus::focusGained(const AccessibleObject& object) {
+    holdSeen_ = false;
+    const std::optional<Kept> kept = std::exchange(kept_, std::nullopt);
     if (focused_ == object && role_) {
         return;
     }
     focused_ = object;
     role_.reset();
+    if (kept && kept->object == object) {
+        role_ = kept->role;
+    }
+}
+
+void PasswordFocus::forget() {
+    if (holdSeen_ && focused_ && role_) {
+        kept_ = Kept{*focused_, *role_};
+    }
+    focused_.reset();
+    role_.reset();
 }
 
 void PasswordFocus::focusLost(const AccessibleObject& object) {
     if (focused_ == object) {
-        focused_.reset();
-        role_.reset();
+        forget();
     }
 }
 
@@ -33,13 +47,18 @@ void PasswordFocus::roleAnswered(const AccessibleObject& object,
 
 void PasswordFocus::windowDeactivated(const std::string& application) {
     if (focused_ && focused_->application == application) {
-        focused_.reset();
-        role_.reset();
+        forget();
     }
 }
 
 void PasswordFocus::applicationGone(const std::string& application) {
-    windowDeactivated(application);
+    if (kept_ && kept_->object.application == application) {
+        kept_.reset();
+    }
+    if (focused_ && focused_->application == application) {
+        focused_.reset();
+        role_.reset();
+    }
 }
 
 } // namespace quillo::x11

@@ -6,6 +6,12 @@
 // buffered from a password would stay in memory. An application that stops answering, leaves
 // the bus, or whose window loses the focus no longer holds it.
 //
+// While this program holds the keyboard for an expansion, the focused window loses the focus to
+// the hold and gets it back when it ends, and its application tells the bus so. That is no new
+// field: the object that gets the focus back, with nothing else focused in between, keeps the
+// role it had. (A hold only ever happens outside password fields, and the application gets no
+// key from the user while it lasts.)
+//
 // Plain state kept on the main thread, so that the keyboard handler's question is the read of a
 // flag.
 #pragma once
@@ -41,10 +47,23 @@ class PasswordFocus {
     // keyboard, and no event may say so.
     void windowDeactivated(const std::string& application);
     void applicationGone(const std::string& application);
+    // This program has taken the keyboard for an expansion.
+    void ownHoldBegan() { holdSeen_ = true; }
 
   private:
+    // The focus lost to this program's hold: the object and the role it had.
+    struct Kept {
+        AccessibleObject object;
+        std::uint32_t role;
+    };
+    void forget();
+
     std::optional<AccessibleObject> focused_;
     std::optional<std::uint32_t> role_; // none while unknown
+    // The application's news of the hold comes later than the hold itself: a loss counts as the
+    // hold's from its start until the next object gains the focus.
+    bool holdSeen_ = false;
+    std::optional<Kept> kept_;
 };
 
 } // namespace quillo::x11

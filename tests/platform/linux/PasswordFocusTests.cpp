@@ -42,6 +42,9 @@ Step deactivated(const std::string& application, bool expected) {
 Step gone(const std::string& application, bool expected) {
     return {[application](PasswordFocus& f) { f.applicationGone(application); }, expected};
 }
+Step hold(bool expected) {
+    return {[](PasswordFocus& f) { f.ownHoldBegan(); }, expected};
+}
 
 const std::vector<Sequence> sequences = {
     {"a password field holds the focus from the moment it takes it",
@@ -77,6 +80,23 @@ const std::vector<Sequence> sequences = {
     {"the password field's window coming back asks again",
      {gained(gtkPassword, true), role(gtkPassword, password, true), deactivated(":1.4", false),
       gained(gtkPassword, true), role(gtkPassword, password, true)}},
+    {"an entry getting the focus back asks again",
+     {gained(gtkEntry, true), role(gtkEntry, textRole, false), lost(gtkEntry, false),
+      gained(gtkEntry, true)}},
+    {"an entry getting the focus back from the program's own hold keeps its role",
+     {gained(gtkEntry, true), role(gtkEntry, textRole, false), hold(false), lost(gtkEntry, false),
+      gained(gtkEntry, false), lost(gtkEntry, false), gained(gtkEntry, true)}},
+    {"and so does its window",
+     {gained(gtkEntry, true), role(gtkEntry, textRole, false), hold(false),
+      deactivated(":1.4", false), gained(gtkEntry, false)}},
+    {"another object focused in between ends what the hold kept",
+     {gained(gtkEntry, true), role(gtkEntry, textRole, false), hold(false), lost(gtkEntry, false),
+      gained(qtEntry, true), gained(gtkEntry, true)}},
+    {"the hold keeps no role that was not known",
+     {gained(gtkEntry, true), hold(true), lost(gtkEntry, false), gained(gtkEntry, true)}},
+    {"nor one of an application that left the bus",
+     {gained(gtkEntry, true), role(gtkEntry, textRole, false), hold(false), lost(gtkEntry, false),
+      gone(":1.4", false), gained(gtkEntry, true)}},
 };
 
 TEST(PasswordFocus, FollowsTheFocusThroughTheBusEvents) {
