@@ -200,6 +200,10 @@ void X11KeyboardTap::onOwnRequest(unsigned char request) {
             phase_ = Phase::releasing;
         }
     } else if (request == X_UngrabKeyboard && phase_ == Phase::releasing) {
+        // The keys the grab caught before it ended may not all have been read from the other
+        // connection yet; read as idle, they would be taken for a hotkey and never handed on.
+        XSync(connection_.display(), False);
+        connection_.drain();
         phase_ = Phase::idle;
         for (const KeyEvent& event : std::exchange(waiting_, {})) {
             passOn(event);
