@@ -55,7 +55,12 @@ struct LinuxDesktop::Parts {
     explicit Parts(std::unique_ptr<x11::X11Connection> opened)
         : connection(std::move(opened)), keymap(connection->display()), secureInput(*connection),
           ownKeyboard(x11::X11OwnKeyboard::create(connection->display())),
-          eventPoster([this] { return pasteboard.string(); }),
+          // Where no key pastes, the text typed is the paste: it has arrived once read.
+          eventPoster([this] {
+              auto text = pasteboard.string();
+              pasteboard.noteFocusedRead();
+              return text;
+          }),
           keyboardTap(*connection, keymap, &secureInput, ownKeyboard.get(),
                       ownKeyboard ? &eventPoster : nullptr),
           pasteWatch([this] { return static_cast<std::uint32_t>(keyboardTap.pasteTarget()); },

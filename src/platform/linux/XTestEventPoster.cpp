@@ -121,6 +121,7 @@ void XTestEventPoster::post(const KeyEvent& event) {
     }
     readEvents();
     returnSpareKeys(false);
+    releaseReplayed();
     if (event.textLength > 0) {
         if (event.type == KeyEventType::keyDown) {
             releaseHeldModifiers();
@@ -160,11 +161,24 @@ void XTestEventPoster::replay(XKeyCode keyCode, bool press, unsigned userState) 
         return;
     }
     readEvents();
+    if (!press && std::find(down_.begin(), down_.end(), keyCode) == down_.end()) {
+        return; // let go already, before an expansion typed
+    }
     if (press && device_ != nullptr && keymap_->modifierBitOf(keyCode) == 0) {
         matchModifiers(userState);
     }
     fake(keyCode, press);
     XFlush(display_);
+}
+
+void XTestEventPoster::releaseReplayed() {
+    // A user's key handed on is still down when the key after it starts an expansion: typed on
+    // top of it, a space would not go down again, and a Shift would shift the snippet.
+    for (const XKeyCode keyCode : std::vector<XKeyCode>(down_.rbegin(), down_.rend())) {
+        if (std::find(held_.begin(), held_.end(), keyCode) == held_.end()) {
+            fake(keyCode, false);
+        }
+    }
 }
 
 void XTestEventPoster::matchModifiers(unsigned userState) {

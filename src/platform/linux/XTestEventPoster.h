@@ -65,6 +65,7 @@ class XTestEventPoster final : public platform::EventPoster {
     void readEvents();
     void releaseHeldModifiers();
     void matchModifiers(unsigned userState);
+    void releaseReplayed();
     void fake(XKeyCode keyCode, bool press);
     void keyDown(const platform::KeyEvent& event);
     void keyUp();
