@@ -536,14 +536,12 @@ terminal_xterm | terminal_urxvt)
     printf 'https://example.com' | xclip -selection clipboard -i
     start_quillo
     start_terminal "$program"
-    type_keys 'omw '
-    settle
-    type_keys 'link '
-    settle
-    type_keys 'Q'
+    # Typed on at 40 ms a key, without waiting for an expansion to end.
+    xdotool type --delay 40 'omw omw link Q'
+    sleep 0.04
     got=$(terminal_text)
     after=$(xclip -selection clipboard -o)
-    [ "$got" = "On my way<a href='https://example.com'>Q</a>" ] || fail "$program read '$got'"
+    [ "$got" = "On my wayOn my way<a href='https://example.com'>Q</a>" ] || fail "$program read '$got'"
     [ "$after" = "https://example.com" ] || fail "the clipboard holds '$after' afterwards"
     ;;
 
@@ -675,6 +673,55 @@ typing_on_40 | typing_on_80 | typing_on_150 | typing_on_300)
     # A Qt field the same way.
     start_window quillo-e2e-qt "$helper" entry quillo-e2e-qt
     check "On my waysee you " "$(type_line "$delay" 'omw see you ')"
+    after=$(xclip -selection clipboard -o)
+    [ "$after" = "https://example.com" ] || fail "the clipboard holds '$after' afterwards"
+    ;;
+
+typing_on_input_method)
+    # Programs that hand their keys to an input method (IBus) handle them asynchronously; the
+    # expansion's keys and the keys typed on still come out in order.
+    command -v ibus-daemon >/dev/null || { echo "SKIPPED: ibus is not installed (scripts/setup installs it)"; exit 77; }
+    write_snippets "$(snippet omw 'On my way')" "$(snippet ';em' 'ada@example.org' Instant)"
+    printf 'https://example.com' | xclip -selection clipboard -i
+    export HOME="$work/home"
+    mkdir -p "$HOME"
+    ibus-daemon --single --panel=disable --emoji-extension=disable >"$work/ibus.out" 2>&1 &
+    pids+=($!)
+    for _ in $(seq 200); do
+        ibus address 2>/dev/null | grep -q '^unix:' && break
+        sleep 0.05
+    done
+    # The layout's own engine, which passes the keys on as the layout types them.
+    ibus engine xkb:us::eng 2>/dev/null && [ "$(ibus engine 2>/dev/null)" = xkb:us::eng ] ||
+        fail "the IBus daemon did not start: $(cat "$work/ibus.out")"
+    start_quillo
+    check() { # check EXPECTED GOT
+        [ "$2" = "$1" ] || fail "through IBus the field holds '$2', expected '$1'"
+    }
+    # The clients of the IBus daemon; a program started with its module becomes one.
+    ibus_clients() {
+        dbus-send --address="$(ibus address)" --print-reply --dest=org.freedesktop.DBus \
+            /org/freedesktop/DBus org.freedesktop.DBus.ListNames | grep -o '":1\.[0-9]*"' | sort
+    }
+    through_ibus() { # through_ibus CLIENTS-BEFORE
+        for _ in $(seq 100); do
+            [ -n "$(comm -13 <(printf '%s\n' "$1") <(ibus_clients))" ] && return 0
+            sleep 0.05
+        done
+        fail "the entry's program did not connect to IBus"
+    }
+    clients=$(ibus_clients)
+    GTK_IM_MODULE=ibus start_entry
+    through_ibus "$clients"
+    check "On my wayOn my wayOn my wayhello On my way" "$(type_line 40 'omw omw omw hello omw ')"
+    clients=$(ibus_clients)
+    GTK_IM_MODULE=ibus start_entry
+    through_ibus "$clients"
+    check "mail ada@example.org ok" "$(type_line 40 'mail ;em ok')"
+    clients=$(ibus_clients)
+    QT_IM_MODULE=ibus start_window quillo-e2e-qt "$helper" entry quillo-e2e-qt
+    through_ibus "$clients"
+    check "On my waysee you On my way" "$(type_line 40 'omw see you omw ')"
     after=$(xclip -selection clipboard -o)
     [ "$after" = "https://example.com" ] || fail "the clipboard holds '$after' afterwards"
     ;;
