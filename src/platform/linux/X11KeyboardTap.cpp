@@ -132,9 +132,14 @@ void X11KeyboardTap::beginHold(std::function<void(bool held)> established) {
     }
     Display* control = connection_.display();
     pasteTarget_ = ownKeyboard_->followFocus();
-    // Taken over by the grab when it is a hotkey's passive grab that delivered the trigger.
-    const int status = XGrabKeyboard(control, connection_.root(), False, GrabModeAsync,
-                                     GrabModeAsync, CurrentTime);
+    // Grabbed on the focused window, the keyboard's focus stays where it is: the window is told
+    // of the grab, but not of another window taking the focus, so its program goes on treating
+    // the keys as its field's. (On the root window, GTK's input method took the program's own
+    // keys meanwhile for another context's, and IBus let them overtake the user's.) A hotkey's
+    // passive grab that delivered the trigger is taken over by this grab.
+    const Window grabWindow = pasteTarget_ != None ? pasteTarget_ : connection_.root();
+    const int status =
+        XGrabKeyboard(control, grabWindow, False, GrabModeAsync, GrabModeAsync, CurrentTime);
     if (status != GrabSuccess) {
         answer(std::move(established), false);
         return;
