@@ -733,8 +733,11 @@ slow_paste)
     printf 'https://example.com' | xclip -selection clipboard -i
     start_quillo
     start_window quillo-e2e-late "$helper" late quillo-e2e-late 300 800
+    # Typed on, the expansions queue up behind the slow fetches. Each holds the keys for a second
+    # at most: on a busy machine a shortcut still held then is left as typed, whole. Never is a
+    # shortcut half erased, nor the user's clipboard pasted in the snippet's place.
     got=$(type_line 150 'omw omw omw omw omw ')
-    [ "$got" = "On my wayOn my wayOn my wayOn my wayOn my way" ] || fail "the slow field holds '$got'"
+    [[ $got =~ ^On\ my\ way(On\ my\ way|omw\ ){4}$ ]] || fail "the slow field holds '$got'"
     # Shift pressed before the expansion began still shifts the keys held during it.
     start_window quillo-e2e-late "$helper" late quillo-e2e-late 300 800
     xdotool type --delay 150 'omw'
