@@ -1,14 +1,15 @@
 // Times real expansions on an X server: "omw" and a space typed through XTEST into a GTK entry
 // that Quillo expands to "On my way". The replacement's arrival is read from the entry's events
 // on the accessibility bus, the clipboard's return from XFixes. scripts/bench starts the X
-// server, the buses, Quillo, the entry and the clipboard's owner around it.
+// server, the buses, Quillo and the entry around it.
 //
-//   quillo_x11_bench LABEL ROUNDS TARGET FILE [TEXT_TARGET_MS]
+//   quillo_x11_bench LABEL ROUNDS TEXT_TARGET_MS TARGET FILE OWNER...
 //
-// LABEL says what is on the clipboard; TARGET and FILE are a format the clipboard offers and
-// the bytes it must offer again once an expansion has given it back. TEXT_TARGET_MS is the
-// target for the text's arrival, which holds for some clipboards only. Writes the table's rows,
-// one a line, their cells separated by tabs (see --quillo_rows in BenchMain.cpp).
+// LABEL says what is on the clipboard; TEXT_TARGET_MS is the target for the text's arrival,
+// which holds for some clipboards only (0: none). OWNER is a command that takes the clipboard
+// and offers the bytes of FILE as TARGET among others, which must be offered again once an
+// expansion has given the clipboard back. Writes the table's rows, one a line, their cells
+// separated by tabs (see --quillo_rows in BenchMain.cpp).
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -47,6 +48,8 @@ constexpr int expansionTimeoutMs = 3000;
 // Quillo hears that an expansion is over a little after the clipboard is back; the next one
 // must not start before, or it would time the end of this one.
 constexpr int settleMs = 300;
+// A copy comes a while before the typing, and whatever watches the clipboard has looked at it.
+constexpr int ownerSettleMs = 200;
 // About fifteen keys a second, as a quick typist.
 constexpr int keyGapMs = 60;
 
@@ -230,17 +233,22 @@ void timingRows(const std::string& what, const std::vector<double>& ms, int targ
 
 int main(int argc, char** argv) {
     QCoreApplication application(argc, argv);
-    if (argc != 5 && argc != 6) {
-        std::cerr << "usage: quillo_x11_bench LABEL ROUNDS TARGET FILE [TEXT_TARGET_MS]\n";
+    if (argc < 7) {
+        std::cerr << "usage: quillo_x11_bench LABEL ROUNDS TEXT_TARGET_MS TARGET FILE OWNER...\n";
         return 2;
     }
     const std::string label = argv[1];
     const int rounds = std::atoi(argv[2]);
-    const QString target = QString::fromLocal8Bit(argv[3]);
-    QFile file(QString::fromLocal8Bit(argv[4]));
+    const int textTargetMs = std::atoi(argv[3]);
+    const QString target = QString::fromLocal8Bit(argv[4]);
+    QFile file(QString::fromLocal8Bit(argv[5]));
     file.open(QIODevice::ReadOnly);
     const QByteArray offered = file.readAll();
-    const int textTargetMs = argc == 6 ? std::atoi(argv[5]) : 0;
+    QStringList ownerCommand;
+    for (int i = 7; i < argc; ++i) {
+        ownerCommand << QString::fromLocal8Bit(argv[i]);
+    }
+    const QString ownerProgram = QString::fromLocal8Bit(argv[6]);
 
     Display* keysDisplay = XOpenDisplay(nullptr);
     Display* eventsDisplay = XOpenDisplay(nullptr);
@@ -289,6 +297,16 @@ int main(int argc, char** argv) {
     int mostChanges = 0;
     // The first round is not counted: it finds the entry on the bus and wakes what sleeps.
     for (int round = 0; round <= rounds; ++round) {
+        // Quillo owns the clipboard once it has given it back, and would then copy its own
+        // contents: each expansion starts with another program's, as after a copy.
+        QProcess owner;
+        watcher.takes.clear();
+        owner.start(ownerProgram, ownerCommand);
+        if (!watcher.waitUntil([&] { return !watcher.takes.empty(); }, 10000)) {
+            std::cerr << "the clipboard's owner did not take it\n";
+            return 1;
+        }
+        watcher.pause(ownerSettleMs);
         for (const KeySym key : {XK_o, XK_m, XK_w}) {
             keys.tap(key);
             watcher.pause(keyGapMs);
@@ -340,6 +358,8 @@ int main(int argc, char** argv) {
         watcher.waitUntil([&] { return watcher.text.isEmpty(); }, expansionTimeoutMs);
         watcher.text = entryText(*bus, watcher);
         watcher.pause(keyGapMs);
+        owner.kill();
+        owner.waitForFinished();
     }
 
     const std::string expansions = std::to_string(rounds) + " expansions of omw in a GTK entry";
