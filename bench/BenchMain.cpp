@@ -4,9 +4,12 @@
 // in as flags:
 //   --quillo_instructions=SNIPPETS:COUNT[,SNIPPETS:COUNT...]   instructions per key-down
 //   --quillo_max_rss_kb=KB                                       peak resident set of the program
+//   --quillo_rows=FILE                                           rows measured elsewhere, one a
+//                                                                line, cells separated by tabs
 #include <benchmark/benchmark.h>
 #include <cstdint>
 #include <cstdio>
+#include <fstream>
 #include <iostream>
 #include <map>
 #include <optional>
@@ -79,6 +82,7 @@ class TableReporter : public benchmark::BenchmarkReporter {
 struct ExtraFigures {
     std::map<std::string, double> instructions; // by snippet count
     std::optional<double> maxRssKb;
+    std::optional<std::string> rowsFile;
 };
 
 std::string fixed(double value, int decimals) {
@@ -255,6 +259,20 @@ void printTable(const TableReporter& reporter, const ExtraFigures& extra) {
         table.row("peak resident memory, quillo simulate", "100,000", fixed(mb, 1) + " MB",
                   "≤ 150 MB", verdict(mb <= 150));
     }
+    if (extra.rowsFile) {
+        std::ifstream rows(*extra.rowsFile);
+        std::string line;
+        while (std::getline(rows, line)) {
+            std::vector<std::string> cells;
+            std::istringstream cellsOfLine(line);
+            std::string cell;
+            while (cells.size() < 5 && std::getline(cellsOfLine, cell, '\t')) {
+                cells.push_back(cell);
+            }
+            cells.resize(5);
+            table.row(cells[0], cells[1], cells[2], cells[3], cells[4]);
+        }
+    }
     table.print();
     for (const auto& [name, message] : reporter.errors()) {
         std::cout << "error in " << name << ": " << message << "\n";
@@ -269,6 +287,7 @@ ExtraFigures takeExtraFigures(int& argc, char** argv, bool& table) {
         const std::string_view arg = argv[i];
         constexpr std::string_view instructions = "--quillo_instructions=";
         constexpr std::string_view rss = "--quillo_max_rss_kb=";
+        constexpr std::string_view rows = "--quillo_rows=";
         if (arg == "--quillo_table") {
             table = true;
         } else if (arg.starts_with(instructions)) {
@@ -282,6 +301,8 @@ ExtraFigures takeExtraFigures(int& argc, char** argv, bool& table) {
             }
         } else if (arg.starts_with(rss)) {
             extra.maxRssKb = std::stod(std::string(arg.substr(rss.size())));
+        } else if (arg.starts_with(rows)) {
+            extra.rowsFile = std::string(arg.substr(rows.size()));
         } else {
             argv[kept++] = argv[i];
         }
