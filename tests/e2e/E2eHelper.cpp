@@ -32,6 +32,7 @@
 #include <X11/Xutil.h>
 #include <X11/XKBlib.h>
 #include <X11/extensions/XInput2.h>
+#include <X11/extensions/Xfixes.h>
 #include <X11/keysym.h>
 // clang-format on
 #include <cstdint>
@@ -83,16 +84,29 @@ int writeNoisePng(int width, int height) {
     return 0;
 }
 
-int watch(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "xcb");
-    QGuiApplication application(argc, argv);
-    QObject::connect(QGuiApplication::clipboard(), &QClipboard::changed, [](QClipboard::Mode mode) {
-        if (mode == QClipboard::Clipboard) {
-            std::cout << "changed" << std::endl;
-        }
-    });
+// Prints a line for each change of the clipboard's owner: "changed", or "changed none" when
+// nobody owns it any more.
+int watch() {
+    Display* display = XOpenDisplay(nullptr);
+    int eventBase = 0;
+    int errorBase = 0;
+    if (display == nullptr || !XFixesQueryExtension(display, &eventBase, &errorBase)) {
+        return 1;
+    }
+    XFixesSelectSelectionInput(
+        display, DefaultRootWindow(display), XInternAtom(display, "CLIPBOARD", False),
+        XFixesSetSelectionOwnerNotifyMask | XFixesSelectionWindowDestroyNotifyMask |
+            XFixesSelectionClientCloseNotifyMask);
+    XSync(display, False);
     std::cout << "watching" << std::endl;
-    return QGuiApplication::exec();
+    for (;;) {
+        XEvent event;
+        XNextEvent(display, &event);
+        if (event.type == eventBase + XFixesSelectionNotify) {
+            const auto& notify = reinterpret_cast<const XFixesSelectionNotifyEvent&>(event);
+            std::cout << (notify.owner == None ? "changed none" : "changed") << std::endl;
+        }
+    }
 }
 
 int own(int argc, char** argv) {
@@ -303,7 +317,7 @@ int main(int argc, char** argv) {
         return writePng();
     }
     if (mode == "watch") {
-        return watch(argc, argv);
+        return watch();
     }
     if (mode == "own" && argc == 5) {
         return own(argc, argv);

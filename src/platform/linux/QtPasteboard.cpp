@@ -5,6 +5,7 @@
 #include <QMimeData>
 #include <QStringList>
 #include <QThread>
+#include <QTimer>
 #include <chrono>
 #include <future>
 #include <mutex>
@@ -12,6 +13,9 @@
 namespace quillo::qt {
 
 namespace {
+
+// Long enough for the write that follows an emptying on the worker to arrive.
+constexpr int giveUpDelayMs = 100;
 
 // Qt calls UTF-8 plain text "text/plain"; the seam names the encoding.
 const QString qtPlainText = QStringLiteral("text/plain");
@@ -42,8 +46,21 @@ QClipboard* clipboard() {
 
 } // namespace
 
-QtPasteboard::QtPasteboard() {
+QtPasteboard::QtPasteboard() : giveUp_(new QTimer(this)) {
     connect(clipboard(), &QClipboard::dataChanged, this, [this] { ++changeCount_; });
+    giveUp_->setSingleShot(true);
+    giveUp_->setInterval(giveUpDelayMs);
+    connect(giveUp_, &QTimer::timeout, this, [this] {
+        if (isEmptied()) {
+            clipboard()->clear(QClipboard::Clipboard);
+        }
+        emptied_ = false;
+    });
+}
+
+bool QtPasteboard::isEmptied() const {
+    // A copy by anyone since counts as a change.
+    return emptied_ && changeCount_ == emptiedAt_;
 }
 
 void QtPasteboard::onMain(const std::function<void()>& work) const {
@@ -82,9 +99,9 @@ void QtPasteboard::onMain(const std::function<void()>& work) const {
 
 std::vector<platform::PasteboardItem> QtPasteboard::items() const {
     std::vector<platform::PasteboardItem> result;
-    onMain([&result] {
+    onMain([this, &result] {
         const QMimeData* data = clipboard()->mimeData(QClipboard::Clipboard);
-        if (data == nullptr) {
+        if (data == nullptr || isEmptied()) {
             return;
         }
         const QStringList formats = data->formats();
@@ -106,14 +123,15 @@ std::vector<platform::PasteboardItem> QtPasteboard::items() const {
 
 void QtPasteboard::clearContents() {
     onMain([this] {
-        clipboard()->clear(QClipboard::Clipboard);
-        ++changeCount_;
+        emptied_ = true;
+        emptiedAt_ = ++changeCount_;
+        giveUp_->start();
     });
 }
 
 QMimeData* QtPasteboard::ownContentsCopy() const {
     auto* copy = new QMimeData;
-    if (clipboard()->ownsClipboard()) {
+    if (clipboard()->ownsClipboard() && !isEmptied()) {
         if (const QMimeData* own = clipboard()->mimeData(QClipboard::Clipboard)) {
             for (const QString& format : own->formats()) {
                 copy->setData(format, own->data(format));
@@ -124,6 +142,8 @@ QMimeData* QtPasteboard::ownContentsCopy() const {
 }
 
 void QtPasteboard::replaceContents(QMimeData* data) {
+    emptied_ = false;
+    giveUp_->stop();
     clipboard()->setMimeData(data, QClipboard::Clipboard);
     ++changeCount_;
 }
@@ -182,9 +202,9 @@ bool QtPasteboard::ownsContents() const {
 
 std::optional<std::string> QtPasteboard::string() const {
     std::optional<std::string> result;
-    onMain([&result] {
+    onMain([this, &result] {
         const QMimeData* data = clipboard()->mimeData(QClipboard::Clipboard);
-        if (data != nullptr && data->hasFormat(qtPlainText)) {
+        if (data != nullptr && !isEmptied() && data->hasFormat(qtPlainText)) {
             const QByteArray bytes = data->data(qtPlainText);
             result = std::string(bytes.begin(), bytes.end());
         }

@@ -5,6 +5,11 @@
 // as bytes, and given back by owning the selection with exactly those bytes. The X clipboard
 // holds one item; what the seam calls items are merged into it.
 //
+// Emptying the contents leaves the selection with its owner for a moment, reading as empty: an
+// expansion empties it only to write at once, and a selection with no owner in between would
+// have clipboard managers (Klipper's "prevent empty clipboard") put their last entry back. Only
+// when nothing is written within that moment is the selection given up.
+//
 // Qt's clipboard belongs to the main thread. Calls from the background worker are carried out
 // there and waited for; calls on the main thread run at once.
 #pragma once
@@ -17,6 +22,7 @@
 #include <functional>
 
 class QMimeData;
+class QTimer;
 
 namespace quillo::qt {
 
@@ -48,10 +54,16 @@ class QtPasteboard final : public QObject, public platform::Pasteboard {
     // clipboard, else nothing.
     QMimeData* ownContentsCopy() const;
     void replaceContents(QMimeData* data);
+    // Emptied, and nobody has copied since: the contents read as none.
+    bool isEmptied() const;
 
     std::atomic<std::int64_t> changeCount_ = 0;
     std::atomic<std::int64_t> focusedReads_ = 0;
     std::atomic<bool> stopped_ = false;
+    // Main thread only: emptied, the selection not yet given up, at this change count.
+    bool emptied_ = false;
+    std::int64_t emptiedAt_ = 0;
+    QTimer* giveUp_;
     // Lives on the main thread, where the clipboard is.
     mutable TaskReceiver mainThread_;
 };
