@@ -260,6 +260,33 @@ start_accessibility_bus() {
     [[ $address == "unix:path=$work/"* ]] || fail "the accessibility bus is not this case's own: '$address'"
 }
 
+# set_accessibility_switch true|false, as a person does in the desktop's settings.
+set_accessibility_switch() {
+    dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus \
+        org.freedesktop.DBus.Properties.Set string:org.a11y.Status string:IsEnabled \
+        "variant:boolean:$1" >/dev/null
+}
+
+# wait_for_switch true|false
+wait_for_switch() {
+    for _ in $(seq 100); do
+        [ "$(accessibility_switch)" = "$1" ] && return
+        sleep 0.05
+    done
+    fail "the accessibility switch did not become $1"
+}
+
+# Types the shortcut and the hotkey into the password field and checks that it holds them as
+# typed.
+expect_password_kept() {
+    type_keys 'omw '
+    xdotool key ctrl+alt+k
+    settle
+    local got
+    got=$(password_text)
+    [ "$got" = "omw " ] || fail "the password field holds '$got', expected 'omw '"
+}
+
 # Prints the desktop's accessibility switch: true or false.
 accessibility_switch() {
     dbus-send --session --print-reply=literal --dest=org.a11y.Bus /org/a11y/bus \
@@ -613,6 +640,52 @@ password_field_qt)
     settle
     got=$(password_text)
     [ "$got" = "omw " ] || fail "the Qt password field holds '$got', expected 'omw '"
+    ;;
+
+# --- Password fields across Quillo's starts, the accessibility switch and bus restarts --------
+
+accessibility_switch)
+    write_snippets "$(snippet omw 'On my way')"
+    start_accessibility_bus
+    # Two Quillos at once (with two runtime folders neither hears of the other): the first
+    # quitting must not turn the switch off under the second.
+    start_quillo
+    wait_for_switch true
+    first=$quillo_pid
+    XDG_RUNTIME_DIR="$work/run2" "$quillo" >"$work/second.out" 2>&1 &
+    second=$!
+    pids+=($second)
+    for _ in $(seq 200); do
+        dbus-send --session --print-reply=literal --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+            org.freedesktop.DBus.ListQueuedOwners string:io.github.quillo.Quillo.AccessibilitySwitch \
+            2>/dev/null | grep -q ' :.* :' && break
+        sleep 0.05
+    done
+    kill -TERM "$first"
+    wait "$first"
+    [ "$(accessibility_switch)" = true ] || fail "the quitting quillo turned the switch off under the other"
+    kill -TERM "$second"
+    wait "$second"
+    # Turned off by someone else while Quillo runs: Quillo says so and leaves it off, and GTK
+    # programs' password fields are still recognised.
+    set_accessibility_switch false
+    start_quillo
+    wait_for_accessibility
+    wait_for_switch true
+    set_accessibility_switch false
+    for _ in $(seq 100); do
+        grep -q "accessibility switch was turned off" "$work/quillo.out" && break
+        sleep 0.05
+    done
+    grep -q "accessibility switch was turned off" "$work/quillo.out" ||
+        fail "quillo did not say that the switch was turned off"
+    start_password quillo-e2e-password zenity --password --title=quillo-e2e-password
+    expect_password_kept
+    start_entry
+    type_keys 'omw '
+    settle
+    expect_entry "On my way"
+    [ "$(accessibility_switch)" = false ] || fail "quillo turned the switch on again"
     ;;
 
 no_accessibility_bus)

@@ -2,7 +2,6 @@
 
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
-#include <QDBusVariant>
 #include <QStringList>
 #include <iostream>
 
@@ -12,9 +11,6 @@ namespace {
 
 const QString launcherService = QStringLiteral("org.a11y.Bus");
 const QString launcherPath = QStringLiteral("/org/a11y/bus");
-const QString statusInterface = QStringLiteral("org.a11y.Status");
-const QString propertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
-const QString switchProperty = QStringLiteral("IsEnabled");
 
 // The events the focus is followed by, in the registry's notation.
 const QStringList followedEvents = {
@@ -27,13 +23,7 @@ const QStringList followedEvents = {
 // A role question that takes longer means an application that is busy or hung; until the answer
 // the object counts as a password field, so the wait must stay short.
 constexpr int roleTimeoutMs = 2000;
-constexpr int switchTimeoutMs = 1000;
 constexpr int addressTimeoutMs = 1000;
-
-QDBusMessage switchCall(const QString& method) {
-    return QDBusMessage::createMethodCall(launcherService, launcherPath, propertiesInterface,
-                                          method);
-}
 
 template <typename Reply>
 void whenAnswered(const QDBusConnection& bus, const QDBusMessage& call, QObject* context,
@@ -53,32 +43,10 @@ AtspiPasswordFields::AtspiPasswordFields() {
         giveUp(QStringLiteral("there is no session bus"));
         return;
     }
-    readSwitch();
     askForAddress();
 }
 
-AtspiPasswordFields::~AtspiPasswordFields() {
-    stop();
-}
-
-void AtspiPasswordFields::readSwitch() {
-    QDBusMessage get = switchCall(QStringLiteral("Get"));
-    get << statusInterface << switchProperty;
-    whenAnswered(QDBusConnection::sessionBus(), get, this, [this](const QDBusMessage& reply) {
-        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
-            return;
-        }
-        const bool on = qvariant_cast<QDBusVariant>(reply.arguments().first()).variant().toBool();
-        if (on) {
-            return;
-        }
-        QDBusMessage set = switchCall(QStringLiteral("Set"));
-        set << statusInterface << switchProperty << QVariant::fromValue(QDBusVariant(true));
-        whenAnswered(QDBusConnection::sessionBus(), set, this, [this](const QDBusMessage& done) {
-            switchedOn_ = done.type() == QDBusMessage::ReplyMessage;
-        });
-    });
-}
+AtspiPasswordFields::~AtspiPasswordFields() = default;
 
 void AtspiPasswordFields::askForAddress() {
     // Asked while starting, so that the windows can tell at once whether password fields are
@@ -233,16 +201,6 @@ void AtspiPasswordFields::onNameOwnerChanged(const QString& name, const QString&
     if (newOwner.isEmpty()) {
         focus_.applicationGone(name.toStdString());
     }
-}
-
-void AtspiPasswordFields::stop() {
-    if (!switchedOn_) {
-        return;
-    }
-    switchedOn_ = false;
-    QDBusMessage set = switchCall(QStringLiteral("Set"));
-    set << statusInterface << switchProperty << QVariant::fromValue(QDBusVariant(false));
-    QDBusConnection::sessionBus().call(set, QDBus::Block, switchTimeoutMs);
 }
 
 } // namespace quillo::x11

@@ -6,8 +6,7 @@
 // event, window deactivation, applications leaving the bus), so the keyboard handler's question
 // is a read of a flag and never a bus round trip. Applications send those events only while a
 // listener has registered for them, and some (Qt's, browsers') expose their accessible objects
-// only while the desktop's accessibility switch is on: the switch is turned on at start and, if
-// this program turned it on, off again by stop().
+// only while the desktop's accessibility switch is on (AccessibilitySwitch).
 //
 // Everything runs on the main thread. Without a session bus or an accessibility bus the answer
 // is always false, and available() says so for the windows that explain it.
@@ -41,9 +40,6 @@ class AtspiPasswordFields : public QObject, public platform::SecureInput {
     // lost comes back to the same field.
     void ownHoldBegan() { focus_.ownHoldBegan(); }
 
-    // Puts the desktop's accessibility switch back as it was; call before the program ends.
-    void stop();
-
   signals:
     // The connection ended one way or the other (connected() or not available()).
     void settled();
@@ -57,7 +53,6 @@ class AtspiPasswordFields : public QObject, public platform::SecureInput {
   private:
     enum class State { Connecting, Connected, Unavailable };
 
-    void readSwitch();
     void askForAddress();
     void connectTo(const QString& address);
     void registerEvents();
@@ -68,7 +63,6 @@ class AtspiPasswordFields : public QObject, public platform::SecureInput {
     State state_ = State::Connecting;
     std::optional<QDBusConnection> bus_;
     PasswordFocus focus_;
-    bool switchedOn_ = false;
 };
 
 } // namespace quillo::x11

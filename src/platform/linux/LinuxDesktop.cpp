@@ -1,5 +1,6 @@
 #include "platform/linux/LinuxDesktop.h"
 
+#include "platform/linux/AccessibilitySwitch.h"
 #include "platform/linux/AtspiPasswordFields.h"
 #include "platform/linux/CanberraSound.h"
 #include "platform/linux/LinuxFiles.h"
@@ -31,22 +32,30 @@ namespace {
 // when it grabs the keyboard; either is enough.
 class EitherSecureInput : public platform::SecureInput {
   public:
-    EitherSecureInput(const x11::X11SecureInput& grabs, const x11::AtspiPasswordFields& fields)
-        : grabs_(grabs), fields_(fields) {}
+    EitherSecureInput(const x11::X11SecureInput& grabs, const x11::AtspiPasswordFields& fields,
+                      const x11::AccessibilitySwitch& accessibilitySwitch)
+        : grabs_(grabs), fields_(fields), switch_(accessibilitySwitch) {}
     bool isSecureInputEnabled() const override {
         return fields_.isSecureInputEnabled() || grabs_.isSecureInputEnabled();
     }
     std::string limitation() const override {
-        if (fields_.available()) {
-            return {};
+        if (!fields_.available()) {
+            return "Without the accessibility bus, Quillo recognises a password field only while "
+                   "its program grabs the keyboard, as password prompts do.";
         }
-        return "Without the accessibility bus, Quillo recognises a password field only while its "
-               "program grabs the keyboard, as password prompts do.";
+        if (switch_.turnedOffElsewhere()) {
+            return "The desktop's accessibility switch was turned off, so Qt programs and "
+                   "browsers no longer show Quillo their password fields, and it may expand "
+                   "there. GTK programs' password fields and password prompts are still "
+                   "recognised.";
+        }
+        return {};
     }
 
   private:
     const x11::X11SecureInput& grabs_;
     const x11::AtspiPasswordFields& fields_;
+    const x11::AccessibilitySwitch& switch_;
 };
 
 } // namespace
@@ -76,8 +85,9 @@ struct LinuxDesktop::Parts {
     std::unique_ptr<x11::X11Connection> connection;
     x11::X11Keymap keymap;
     x11::X11SecureInput secureInput;
+    x11::AccessibilitySwitch accessibilitySwitch;
     x11::AtspiPasswordFields passwordFields;
-    EitherSecureInput eitherSecureInput{secureInput, passwordFields};
+    EitherSecureInput eitherSecureInput{secureInput, passwordFields, accessibilitySwitch};
     std::unique_ptr<x11::X11OwnKeyboard> ownKeyboard;
     qt::QtPasteboard pasteboard;
     x11::XTestEventPoster eventPoster;
@@ -122,7 +132,7 @@ LinuxDesktop::~LinuxDesktop() {
 }
 
 void LinuxDesktop::shutdown() {
-    parts_->passwordFields.stop();
+    parts_->accessibilitySwitch.stop();
     parts_->eventPoster.stop();
     parts_->pasteboard.stop();
     // The worker's task uses the poster and the pasteboard: it ends before they go away.
@@ -151,6 +161,12 @@ platform::Services LinuxDesktop::services() {
 
 x11::X11KeyboardTap& LinuxDesktop::keyboardTap() {
     return parts_->keyboardTap;
+}
+
+void LinuxDesktop::whenSecureInputLimitationChanges(QObject* context,
+                                                    std::function<void()> changed) {
+    QObject::connect(&parts_->accessibilitySwitch,
+                     &x11::AccessibilitySwitch::turnedOffElsewhereChanged, context, changed);
 }
 
 } // namespace quillo::linuxdesktop
