@@ -320,6 +320,17 @@ password_text() {
     cat "$work/password.out"
 }
 
+# A tray for Quillo's icon, and onboarding done: Quillo opens no window at start that would take
+# the focus from the field being typed into.
+start_tray() {
+    command -v trayer >/dev/null || { echo "SKIPPED: trayer is not installed"; exit 77; }
+    mkdir -p "$XDG_CONFIG_HOME/Quillo"
+    printf '{"hasCompletedOnboarding":true}' >"$XDG_CONFIG_HOME/Quillo/preferences.json"
+    trayer --SetDockType true >/dev/null 2>&1 &
+    pids+=($!)
+    timeout 20 xdotool search --sync --class trayer >/dev/null || fail "trayer did not start"
+}
+
 # Waits for quillo to say how it recognises password fields; fails unless by the bus.
 wait_for_accessibility() {
     for _ in $(seq 200); do
@@ -643,6 +654,27 @@ password_field_qt)
     ;;
 
 # --- Password fields across Quillo's starts, the accessibility switch and bus restarts --------
+
+password_focused_before_start)
+    # The fields had the focus before Quillo listened, so no event will say so: Quillo asks
+    # the program in front. The Qt one joins the bus only when Quillo turns the switch on, with
+    # its focus already in the field.
+    write_snippets "$(snippet omw 'On my way')" \
+        "$(snippet '' 'Best regards' Hotkey '"hotkeyKeyCode":40,"hotkeyModifiers":786432')"
+    start_tray
+    start_accessibility_bus
+    start_password quillo-e2e-password zenity --password --title=quillo-e2e-password
+    start_quillo
+    wait_for_accessibility
+    expect_password_kept
+    kill -TERM "$quillo_pid"
+    wait "$quillo_pid"
+    wait_for_switch false
+    start_password quillo-e2e-qt "$helper" password quillo-e2e-qt
+    start_quillo
+    wait_for_accessibility
+    expect_password_kept
+    ;;
 
 accessibility_switch)
     write_snippets "$(snippet omw 'On my way')"

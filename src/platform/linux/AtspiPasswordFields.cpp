@@ -1,7 +1,10 @@
 #include "platform/linux/AtspiPasswordFields.h"
 
+#include <QCoreApplication>
+#include <QDBusArgument>
+#include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
-#include <QDBusPendingReply>
+#include <QDBusVariant>
 #include <QStringList>
 #include <iostream>
 
@@ -11,6 +14,9 @@ namespace {
 
 const QString launcherService = QStringLiteral("org.a11y.Bus");
 const QString launcherPath = QStringLiteral("/org/a11y/bus");
+const QString registryService = QStringLiteral("org.a11y.atspi.Registry");
+const QString busService = QStringLiteral("org.freedesktop.DBus");
+const QString busPath = QStringLiteral("/org/freedesktop/DBus");
 
 // The events the focus is followed by, in the registry's notation.
 const QStringList followedEvents = {
@@ -20,10 +26,14 @@ const QStringList followedEvents = {
     QStringLiteral("window:deactivate"),
 };
 
-// A role question that takes longer means an application that is busy or hung; until the answer
-// the object counts as a password field, so the wait must stay short.
+// A role question that takes longer means an application that is busy or hung; the object
+// counts as a password field meanwhile, and after it the program in front is searched.
 constexpr int roleTimeoutMs = 2000;
 constexpr int addressTimeoutMs = 1000;
+// A registry that does not answer leaves every field closed until this runs out.
+constexpr int registerTimeoutMs = 5000;
+// A search that learnt nothing is made again after this; the program stays closed meanwhile.
+constexpr int searchRetryMs = 1000;
 
 template <typename Reply>
 void whenAnswered(const QDBusConnection& bus, const QDBusMessage& call, QObject* context,
@@ -36,9 +46,22 @@ void whenAnswered(const QDBusConnection& bus, const QDBusMessage& call, QObject*
                      });
 }
 
+bool isUniqueName(const QString& name) {
+    return name.startsWith(QLatin1Char(':'));
+}
+
+AccessibleObject objectOf(const QDBusMessage& message) {
+    return {message.service().toStdString(), message.path().toStdString()};
+}
+
 } // namespace
 
 AtspiPasswordFields::AtspiPasswordFields() {
+    retry_.setSingleShot(true);
+    connect(&retry_, &QTimer::timeout, this, [this] {
+        focus_.retrySearch();
+        followUp();
+    });
     if (!QDBusConnection::sessionBus().isConnected()) {
         giveUp(QStringLiteral("there is no session bus"));
         return;
@@ -75,6 +98,7 @@ void AtspiPasswordFields::connectTo(const QString& address) {
         return;
     }
     bus_ = bus;
+    ownName_ = bus.baseService();
     const QString any;
     bus.connect(any, any, QStringLiteral("org.a11y.atspi.Event.Object"),
                 QStringLiteral("StateChanged"), this, SLOT(onStateChanged(QDBusMessage)));
@@ -82,9 +106,12 @@ void AtspiPasswordFields::connectTo(const QString& address) {
                 this, SLOT(onFocus(QDBusMessage)));
     bus.connect(any, any, QStringLiteral("org.a11y.atspi.Event.Window"),
                 QStringLiteral("Deactivate"), this, SLOT(onWindowDeactivated(QDBusMessage)));
-    bus.connect(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
-                QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameOwnerChanged"), this,
+    bus.connect(busService, busPath, busService, QStringLiteral("NameOwnerChanged"), this,
                 SLOT(onNameOwnerChanged(QString, QString, QString)));
+    // The registry's own: its root's children are the applications.
+    bus.connect(registryService, QStringLiteral("/org/a11y/atspi/accessible/root"),
+                QStringLiteral("org.a11y.atspi.Event.Object"), QStringLiteral("ChildrenChanged"),
+                this, SLOT(onApplicationsChanged(QDBusMessage)));
     registerEvents();
 }
 
@@ -93,22 +120,22 @@ void AtspiPasswordFields::registerEvents() {
     auto failed = std::make_shared<bool>(false);
     const auto registered = [this, remaining, failed](bool ok) {
         *failed = *failed || !ok;
-        if (--*remaining == 0) {
-            if (*failed) {
-                giveUp(QStringLiteral("the accessibility registry refused the events"));
-            } else {
-                state_ = State::Connected;
-                std::cout << "Password fields are recognised through the accessibility bus."
-                          << std::endl;
-                emit settled();
-            }
+        if (--*remaining > 0) {
+            return;
         }
+        if (*failed) {
+            giveUp(QStringLiteral("the accessibility registry refused the events"));
+            return;
+        }
+        state_ = State::Connected;
+        focus_.connected();
+        std::cout << "Password fields are recognised through the accessibility bus." << std::endl;
+        followUp();
     };
     for (const QString& event : followedEvents) {
         const auto call = [event](bool withProperties) {
             QDBusMessage message = QDBusMessage::createMethodCall(
-                QStringLiteral("org.a11y.atspi.Registry"),
-                QStringLiteral("/org/a11y/atspi/registry"),
+                registryService, QStringLiteral("/org/a11y/atspi/registry"),
                 QStringLiteral("org.a11y.atspi.Registry"), QStringLiteral("RegisterEvent"));
             message << event;
             if (withProperties) {
@@ -117,24 +144,76 @@ void AtspiPasswordFields::registerEvents() {
             return message;
         };
         // Registries before 2.46 take the event name alone.
-        whenAnswered(*bus_, call(true), this, [this, call, registered](const QDBusMessage& reply) {
-            if (reply.type() == QDBusMessage::ReplyMessage) {
-                registered(true);
-                return;
-            }
-            whenAnswered(*bus_, call(false), this, [registered](const QDBusMessage& again) {
-                registered(again.type() == QDBusMessage::ReplyMessage);
-            });
-        });
+        whenAnswered(
+            *bus_, call(true), this,
+            [this, call, registered](const QDBusMessage& reply) {
+                if (reply.type() == QDBusMessage::ReplyMessage || !bus_) {
+                    registered(reply.type() == QDBusMessage::ReplyMessage);
+                    return;
+                }
+                whenAnswered(
+                    *bus_, call(false), this,
+                    [registered](const QDBusMessage& again) {
+                        registered(again.type() == QDBusMessage::ReplyMessage);
+                    },
+                    registerTimeoutMs);
+            },
+            registerTimeoutMs);
     }
+    listConnections();
+}
+
+void AtspiPasswordFields::listConnections() {
+    whenAnswered(*bus_,
+                 QDBusMessage::createMethodCall(busService, busPath, busService,
+                                                QStringLiteral("ListNames")),
+                 this, [this](const QDBusMessage& reply) {
+                     if (reply.arguments().isEmpty()) {
+                         return;
+                     }
+                     for (const QString& name : reply.arguments().first().toStringList()) {
+                         connectionSeen(name);
+                     }
+                     followUp();
+                 });
+}
+
+void AtspiPasswordFields::connectionSeen(const QString& connection) {
+    if (!isUniqueName(connection) || connection == ownName_ || !bus_) {
+        return;
+    }
+    focus_.connectionSeen(connection.toStdString());
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        busService, busPath, busService, QStringLiteral("GetConnectionUnixProcessID"));
+    call << connection;
+    whenAnswered(*bus_, call, this, [this, connection](const QDBusMessage& reply) {
+        std::optional<ProcessId> process;
+        bool ok = false;
+        const uint number =
+            reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()
+                ? reply.arguments().first().toUInt(&ok)
+                : 0;
+        // This program's own windows hold no password field, and its own connections show
+        // no accessible objects until Qt's bridge has some to show.
+        if (ok && number != 0 && number != static_cast<uint>(QCoreApplication::applicationPid())) {
+            process = number;
+        }
+        focus_.connectionProcess(connection.toStdString(), process);
+        followUp();
+    });
 }
 
 void AtspiPasswordFields::giveUp(const QString& why) {
+    search_.reset();
     state_ = State::Unavailable;
     bus_.reset();
     std::cout << "Password fields are recognised only while their program grabs the keyboard: "
               << why.toStdString() << "." << std::endl;
-    emit settled();
+}
+
+void AtspiPasswordFields::setFrontProgram(std::optional<ProcessId> process) {
+    focus_.frontProgram(process);
+    followUp();
 }
 
 void AtspiPasswordFields::onStateChanged(const QDBusMessage& message) {
@@ -144,15 +223,14 @@ void AtspiPasswordFields::onStateChanged(const QDBusMessage& message) {
     }
     const QString state = arguments[0].toString();
     const bool on = arguments[1].toInt() != 0;
-    const AccessibleObject object{message.service().toStdString(), message.path().toStdString()};
     if (state == QLatin1String("focused")) {
         if (on) {
             gained(message);
         } else {
-            focus_.focusLost(object);
+            focus_.focusLost(objectOf(message));
         }
     } else if (state == QLatin1String("defunct") && on) {
-        focus_.focusLost(object);
+        focus_.focusLost(objectOf(message));
     }
 }
 
@@ -161,24 +239,72 @@ void AtspiPasswordFields::onFocus(const QDBusMessage& message) {
 }
 
 void AtspiPasswordFields::gained(const QDBusMessage& message) {
-    const AccessibleObject object{message.service().toStdString(), message.path().toStdString()};
-    const bool known = focus_.focused() == object;
-    focus_.focusGained(object);
-    if (!known) {
-        askRole(object);
+    focus_.focusGained(objectOf(message));
+    followUp();
+}
+
+void AtspiPasswordFields::onWindowDeactivated(const QDBusMessage& message) {
+    focus_.windowDeactivated(message.service().toStdString());
+}
+
+void AtspiPasswordFields::onApplicationsChanged(const QDBusMessage& message) {
+    const QList<QVariant> arguments = message.arguments();
+    if (arguments.size() < 4 || arguments[0].toString() != QLatin1String("add")) {
+        return;
+    }
+    const auto application = qvariant_cast<QDBusVariant>(arguments[3]).variant();
+    if (!application.canConvert<QDBusArgument>()) {
+        return;
+    }
+    const auto reference = application.value<QDBusArgument>();
+    QString connection;
+    QDBusObjectPath root;
+    reference.beginStructure();
+    reference >> connection >> root;
+    reference.endStructure();
+    focus_.applicationJoined(connection.toStdString());
+    followUp();
+}
+
+void AtspiPasswordFields::onNameOwnerChanged(const QString& name, const QString& /*oldOwner*/,
+                                             const QString& newOwner) {
+    if (!isUniqueName(name)) {
+        return;
+    }
+    if (newOwner.isEmpty()) {
+        focus_.connectionGone(name.toStdString());
+    } else {
+        connectionSeen(name);
+    }
+    followUp();
+}
+
+void AtspiPasswordFields::followUp() {
+    if (state_ != State::Connected || !bus_) {
+        return;
+    }
+    if (const auto object = focus_.roleToAsk(); object && object != roleAsked_) {
+        askRole(*object);
+    }
+    if (const auto process = focus_.searchNeeded()) {
+        search(*process);
+    }
+    if (focus_.searchUnanswered() && !retry_.isActive()) {
+        retry_.start(searchRetryMs);
     }
 }
 
 void AtspiPasswordFields::askRole(const AccessibleObject& object) {
-    if (!bus_) {
-        return;
-    }
+    roleAsked_ = object;
     const QDBusMessage call = QDBusMessage::createMethodCall(
         QString::fromStdString(object.application), QString::fromStdString(object.path),
         QStringLiteral("org.a11y.atspi.Accessible"), QStringLiteral("GetRole"));
     whenAnswered(
         *bus_, call, this,
         [this, object](const QDBusMessage& reply) {
+            if (roleAsked_ == object) {
+                roleAsked_.reset();
+            }
             std::optional<std::uint32_t> role;
             if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()) {
                 bool ok = false;
@@ -188,19 +314,22 @@ void AtspiPasswordFields::askRole(const AccessibleObject& object) {
                 }
             }
             focus_.roleAnswered(object, role);
+            followUp();
         },
         roleTimeoutMs);
 }
 
-void AtspiPasswordFields::onWindowDeactivated(const QDBusMessage& message) {
-    focus_.windowDeactivated(message.service().toStdString());
-}
-
-void AtspiPasswordFields::onNameOwnerChanged(const QString& name, const QString& /*oldOwner*/,
-                                             const QString& newOwner) {
-    if (newOwner.isEmpty()) {
-        focus_.applicationGone(name.toStdString());
-    }
+void AtspiPasswordFields::search(ProcessId process) {
+    // One at a time: a search for a program that is no longer in front is of no use.
+    search_.reset();
+    focus_.searchStarted(process);
+    search_ = std::make_unique<AccessibleFocusSearch>(
+        *bus_, focus_.connectionsOf(process), [this, process](const FocusSearchResult& result) {
+            // Not destroyed from inside its own answer.
+            search_.release()->deleteLater();
+            focus_.searchFinished(process, result);
+            followUp();
+        });
 }
 
 } // namespace quillo::x11

@@ -1,23 +1,30 @@
 // Secure input from the accessibility bus: on while the focused accessible object is a password
 // field (GTK's and Qt's password entries, browsers' password inputs, all of role "password
-// text").
+// text"), and while the program in front is on the bus but has not yet said where its focus is
+// (PasswordFocus has the rules).
 //
 // The focus is followed from the bus's events (an object's "focused" state, the legacy focus
-// event, window deactivation, applications leaving the bus), so the keyboard handler's question
-// is a read of a flag and never a bus round trip. Applications send those events only while a
-// listener has registered for them, and some (Qt's, browsers') expose their accessible objects
-// only while the desktop's accessibility switch is on (AccessibilitySwitch).
+// event, window deactivation, applications leaving the bus); the program in front, which X
+// names, is asked with a search of its accessible tree (AccessibleFocusSearch) when no event has
+// told, and at start. So the keyboard handler's question is the read of
+// a few fields, never a bus round trip.
+//
+// Applications send the events only while a listener has registered for them; until this program
+// has registered, every field counts as a password field.
 //
 // Everything runs on the main thread. Without a session bus or an accessibility bus the answer
 // is always false, and available() says so for the windows that explain it.
 #pragma once
 
 #include "platform/Platform.h"
+#include "platform/linux/AccessibleFocusSearch.h"
 #include "platform/linux/PasswordFocus.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QObject>
+#include <QTimer>
+#include <memory>
 #include <optional>
 
 namespace quillo::x11 {
@@ -30,24 +37,18 @@ class AtspiPasswordFields : public QObject, public platform::SecureInput {
     AtspiPasswordFields();
     ~AtspiPasswordFields() override;
 
-    bool isSecureInputEnabled() const override { return focus_.isPasswordFocused(); }
-    // Whether the session has an accessibility bus to follow, known from construction on.
+    bool isSecureInputEnabled() const override { return available() && focus_.isPasswordFocused(); }
+    // Whether the session has an accessibility bus to follow.
     bool available() const { return state_ != State::Unavailable; }
-    // True once the events are registered and flow.
-    bool connected() const { return state_ == State::Connected; }
 
-    // This program has taken the keyboard for an expansion: the focus the application says it
-    // lost comes back to the same field.
-    void ownHoldBegan() { focus_.ownHoldBegan(); }
-
-  signals:
-    // The connection ended one way or the other (connected() or not available()).
-    void settled();
+    // The process whose window has the keyboard, as X tells it; none when it cannot be told.
+    void setFrontProgram(std::optional<ProcessId> process);
 
   private slots:
     void onStateChanged(const QDBusMessage& message);
     void onFocus(const QDBusMessage& message);
     void onWindowDeactivated(const QDBusMessage& message);
+    void onApplicationsChanged(const QDBusMessage& message);
     void onNameOwnerChanged(const QString& name, const QString& oldOwner, const QString& newOwner);
 
   private:
@@ -56,13 +57,22 @@ class AtspiPasswordFields : public QObject, public platform::SecureInput {
     void askForAddress();
     void connectTo(const QString& address);
     void registerEvents();
+    void listConnections();
+    void connectionSeen(const QString& connection);
     void giveUp(const QString& why);
     void gained(const QDBusMessage& message);
+    // Asks the role and starts the search that the state calls for.
+    void followUp();
     void askRole(const AccessibleObject& object);
+    void search(ProcessId process);
 
     State state_ = State::Connecting;
     std::optional<QDBusConnection> bus_;
+    QString ownName_; // this program's unique name on the accessibility bus
     PasswordFocus focus_;
+    std::optional<AccessibleObject> roleAsked_;
+    std::unique_ptr<AccessibleFocusSearch> search_;
+    QTimer retry_;
 };
 
 } // namespace quillo::x11

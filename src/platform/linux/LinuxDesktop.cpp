@@ -11,6 +11,7 @@
 #include "platform/linux/QtPasteboard.h"
 #include "platform/linux/QtTime.h"
 #include "platform/linux/X11Connection.h"
+#include "platform/linux/X11FrontProgram.h"
 #include "platform/linux/X11KeyboardLayout.h"
 #include "platform/linux/X11KeyboardTap.h"
 #include "platform/linux/X11Keymap.h"
@@ -33,9 +34,13 @@ namespace {
 class EitherSecureInput : public platform::SecureInput {
   public:
     EitherSecureInput(const x11::X11SecureInput& grabs, const x11::AtspiPasswordFields& fields,
-                      const x11::AccessibilitySwitch& accessibilitySwitch)
-        : grabs_(grabs), fields_(fields), switch_(accessibilitySwitch) {}
+                      const x11::AccessibilitySwitch& accessibilitySwitch,
+                      x11::X11FrontProgram& front)
+        : grabs_(grabs), fields_(fields), switch_(accessibilitySwitch), front_(front) {}
     bool isSecureInputEnabled() const override {
+        // Asked for each key: the key may have been typed in a window whose coming to the front
+        // has not been noticed yet, and without a window manager nothing would tell.
+        front_.refresh();
         return fields_.isSecureInputEnabled() || grabs_.isSecureInputEnabled();
     }
     std::string limitation() const override {
@@ -56,6 +61,7 @@ class EitherSecureInput : public platform::SecureInput {
     const x11::X11SecureInput& grabs_;
     const x11::AtspiPasswordFields& fields_;
     const x11::AccessibilitySwitch& switch_;
+    x11::X11FrontProgram& front_;
 };
 
 } // namespace
@@ -78,7 +84,6 @@ struct LinuxDesktop::Parts {
         if (ownKeyboard) {
             eventPoster.useKeyboard(ownKeyboard->xtestKeyboard(), ownKeyboard->keyboard());
         }
-        keyboardTap.setHoldObserver([this] { passwordFields.ownHoldBegan(); });
     }
 
     // Declared in the order they are made; each uses only those above it.
@@ -87,7 +92,11 @@ struct LinuxDesktop::Parts {
     x11::X11SecureInput secureInput;
     x11::AccessibilitySwitch accessibilitySwitch;
     x11::AtspiPasswordFields passwordFields;
-    EitherSecureInput eitherSecureInput{secureInput, passwordFields, accessibilitySwitch};
+    x11::X11FrontProgram frontProgram{*connection, [this](std::optional<long> process) {
+                                          passwordFields.setFrontProgram(process);
+                                      }};
+    EitherSecureInput eitherSecureInput{secureInput, passwordFields, accessibilitySwitch,
+                                        frontProgram};
     std::unique_ptr<x11::X11OwnKeyboard> ownKeyboard;
     qt::QtPasteboard pasteboard;
     x11::XTestEventPoster eventPoster;
