@@ -260,6 +260,16 @@ start_accessibility_bus() {
     [[ $address == "unix:path=$work/"* ]] || fail "the accessibility bus is not this case's own: '$address'"
 }
 
+# accessibility_process NAME: the process that owns NAME on the accessibility bus.
+accessibility_process() {
+    local address
+    address=$(dbus-send --session --print-reply=literal --dest=org.a11y.Bus /org/a11y/bus \
+        org.a11y.Bus.GetAddress 2>/dev/null | tr -d ' ')
+    dbus-send --bus="$address" --print-reply=literal --dest=org.freedesktop.DBus \
+        /org/freedesktop/DBus org.freedesktop.DBus.GetConnectionUnixProcessID "string:$1" \
+        2>/dev/null | awk '{print $NF}'
+}
+
 # set_accessibility_switch true|false, as a person does in the desktop's settings.
 set_accessibility_switch() {
     dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus \
@@ -718,6 +728,40 @@ accessibility_switch)
     settle
     expect_entry "On my way"
     [ "$(accessibility_switch)" = false ] || fail "quillo turned the switch on again"
+    ;;
+
+accessibility_bus_restarts)
+    # A new registry knows no listeners and tells new programs of none; a new bus knows no
+    # connections. Quillo registers and connects again, and new password fields count.
+    write_snippets "$(snippet omw 'On my way')" \
+        "$(snippet '' 'Best regards' Hotkey '"hotkeyKeyCode":40,"hotkeyModifiers":786432')"
+    start_accessibility_bus
+    start_quillo
+    wait_for_accessibility
+    registry=$(accessibility_process org.a11y.atspi.Registry)
+    [ -n "$registry" ] || fail "no accessibility registry runs"
+    kill -KILL "$registry"
+    launcher=$(dbus-send --session --print-reply=literal --dest=org.freedesktop.DBus \
+        /org/freedesktop/DBus org.freedesktop.DBus.GetConnectionUnixProcessID \
+        string:org.a11y.Bus | awk '{print $NF}')
+    connections=1
+    for restarted in registry bus; do
+        connections=$((connections + 1))
+        for _ in $(seq 200); do
+            [ "$(grep -c "^Password fields are recognised through" "$work/quillo.out")" -ge "$connections" ] && break
+            sleep 0.05
+        done
+        [ "$(grep -c "^Password fields are recognised through" "$work/quillo.out")" -ge "$connections" ] ||
+            fail "quillo did not follow the accessibility bus again after the $restarted restarted"
+        start_password quillo-e2e-password zenity --password --title=quillo-e2e-password
+        expect_password_kept
+        start_entry
+        type_keys 'omw '
+        settle
+        expect_entry "On my way"
+        # The launcher takes its bus with it; Quillo's next question starts another.
+        [ "$restarted" = registry ] && kill -TERM "$launcher"
+    done
     ;;
 
 no_accessibility_bus)

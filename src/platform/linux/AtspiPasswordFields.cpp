@@ -1,9 +1,12 @@
 #include "platform/linux/AtspiPasswordFields.h"
 
+#include "platform/linux/ProcessAccessibility.h"
+
 #include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
+#include <QDBusServiceWatcher>
 #include <QDBusVariant>
 #include <QStringList>
 #include <iostream>
@@ -26,14 +29,17 @@ const QStringList followedEvents = {
     QStringLiteral("window:deactivate"),
 };
 
-// A role question that takes longer means an application that is busy or hung; the object
-// counts as a password field meanwhile, and after it the program in front is searched.
+// A role question that takes longer means an application that is busy or hung; the object counts as
+// a password field meanwhile, and after it the program in front is searched.
 constexpr int roleTimeoutMs = 2000;
 constexpr int addressTimeoutMs = 1000;
 // A registry that does not answer leaves every field closed until this runs out.
 constexpr int registerTimeoutMs = 5000;
 // A search that learnt nothing is made again after this; the program stays closed meanwhile.
 constexpr int searchRetryMs = 1000;
+// A new Qt program connects to the bus within milliseconds of showing its first window (a busy
+// machine's); past this age a program not on the bus is taken not to join it.
+constexpr std::chrono::milliseconds joinTime{3000};
 
 template <typename Reply>
 void whenAnswered(const QDBusConnection& bus, const QDBusMessage& call, QObject* context,
@@ -62,37 +68,66 @@ AtspiPasswordFields::AtspiPasswordFields() {
         focus_.retrySearch();
         followUp();
     });
+    joinWait_.setSingleShot(true);
+    connect(&joinWait_, &QTimer::timeout, this, [this] {
+        focus_.frontProgram(front_);
+        followUp();
+    });
     if (!QDBusConnection::sessionBus().isConnected()) {
         giveUp(QStringLiteral("there is no session bus"));
         return;
     }
-    askForAddress();
+    // The launcher ends with its bus; the next one (started by the next question, as at login) has
+    // a new bus, which only programs started since are on.
+    launcherWatcher_ = new QDBusServiceWatcher(launcherService, QDBusConnection::sessionBus(),
+                                               QDBusServiceWatcher::WatchForOwnerChange, this);
+    connect(launcherWatcher_, &QDBusServiceWatcher::serviceOwnerChanged, this,
+            [this](const QString&, const QString& oldOwner, const QString& newOwner) {
+                if (!oldOwner.isEmpty() && state_ != State::Unavailable) {
+                    disconnect();
+                    askForAddress(false);
+                } else if (!newOwner.isEmpty() && state_ == State::Unavailable) {
+                    // A launcher started after this program: password fields can be seen now.
+                    state_ = State::Connecting;
+                    emit availabilityChanged();
+                    askForAddress(false);
+                }
+            });
+    askForAddress(true);
 }
 
-AtspiPasswordFields::~AtspiPasswordFields() = default;
+AtspiPasswordFields::~AtspiPasswordFields() {
+    search_.reset();
+    disconnect();
+}
 
-void AtspiPasswordFields::askForAddress() {
-    // Asked while starting, so that the windows can tell at once whether password fields are
-    // recognised. A desktop session runs the accessibility bus from login, and the answer takes
-    // a millisecond; the limit is for a session bus that hangs.
+void AtspiPasswordFields::askForAddress(bool wait) {
     const QDBusMessage call = QDBusMessage::createMethodCall(
         launcherService, launcherPath, launcherService, QStringLiteral("GetAddress"));
-    const QDBusMessage reply =
-        QDBusConnection::sessionBus().call(call, QDBus::Block, addressTimeoutMs);
-    const QString address =
-        reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()
-            ? reply.arguments().first().toString()
-            : QString();
-    if (address.isEmpty()) {
-        giveUp(QStringLiteral("the session offers no accessibility bus"));
+    const auto answered = [this](const QDBusMessage& reply) {
+        const QString address =
+            reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()
+                ? reply.arguments().first().toString()
+                : QString();
+        if (address.isEmpty()) {
+            giveUp(QStringLiteral("the session offers no accessibility bus"));
+        } else {
+            connectTo(address);
+        }
+    };
+    if (wait) {
+        // At start, so that the windows can tell at once whether password fields are recognised. A
+        // desktop session runs the accessibility bus from login, and the answer takes a
+        // millisecond; the limit is for a session bus that hangs.
+        answered(QDBusConnection::sessionBus().call(call, QDBus::Block, addressTimeoutMs));
     } else {
-        connectTo(address);
+        whenAnswered(QDBusConnection::sessionBus(), call, this, answered, addressTimeoutMs);
     }
 }
 
 void AtspiPasswordFields::connectTo(const QString& address) {
-    QDBusConnection bus =
-        QDBusConnection::connectToBus(address, QStringLiteral("quillo-accessibility"));
+    busName_ = QStringLiteral("quillo-accessibility-%1").arg(++connections_);
+    QDBusConnection bus = QDBusConnection::connectToBus(address, busName_);
     if (!bus.isConnected()) {
         giveUp(QStringLiteral("the accessibility bus does not answer"));
         return;
@@ -115,21 +150,43 @@ void AtspiPasswordFields::connectTo(const QString& address) {
     registerEvents();
 }
 
+void AtspiPasswordFields::disconnect() {
+    search_.reset();
+    roleAsked_.reset();
+    if (bus_) {
+        bus_.reset();
+        QDBusConnection::disconnectFromBus(busName_);
+    }
+    if (state_ == State::Connected) {
+        state_ = State::Connecting;
+    }
+    focus_.connecting();
+}
+
 void AtspiPasswordFields::registerEvents() {
+    const int round = ++registrations_;
+    if (state_ == State::Connected) {
+        state_ = State::Connecting;
+    }
+    search_.reset();
+    roleAsked_.reset();
+    focus_.connecting();
     auto remaining = std::make_shared<int>(static_cast<int>(followedEvents.size()));
     auto failed = std::make_shared<bool>(false);
-    const auto registered = [this, remaining, failed](bool ok) {
+    const auto registered = [this, round, remaining, failed](bool ok) {
         *failed = *failed || !ok;
-        if (--*remaining > 0) {
+        if (--*remaining > 0 || round != registrations_ || state_ == State::Unavailable) {
             return;
         }
         if (*failed) {
             giveUp(QStringLiteral("the accessibility registry refused the events"));
             return;
         }
+        const bool again = connections_ > 1 || round > 1;
         state_ = State::Connected;
         focus_.connected();
-        std::cout << "Password fields are recognised through the accessibility bus." << std::endl;
+        std::cout << "Password fields are recognised through the accessibility bus"
+                  << (again ? " again." : ".") << std::endl;
         followUp();
     };
     for (const QString& event : followedEvents) {
@@ -146,8 +203,9 @@ void AtspiPasswordFields::registerEvents() {
         // Registries before 2.46 take the event name alone.
         whenAnswered(
             *bus_, call(true), this,
-            [this, call, registered](const QDBusMessage& reply) {
-                if (reply.type() == QDBusMessage::ReplyMessage || !bus_) {
+            [this, call, registered, round](const QDBusMessage& reply) {
+                if (reply.type() == QDBusMessage::ReplyMessage || round != registrations_ ||
+                    !bus_) {
                     registered(reply.type() == QDBusMessage::ReplyMessage);
                     return;
                 }
@@ -164,11 +222,12 @@ void AtspiPasswordFields::registerEvents() {
 }
 
 void AtspiPasswordFields::listConnections() {
+    const int round = registrations_;
     whenAnswered(*bus_,
                  QDBusMessage::createMethodCall(busService, busPath, busService,
                                                 QStringLiteral("ListNames")),
-                 this, [this](const QDBusMessage& reply) {
-                     if (reply.arguments().isEmpty()) {
+                 this, [this, round](const QDBusMessage& reply) {
+                     if (round != registrations_ || reply.arguments().isEmpty()) {
                          return;
                      }
                      for (const QString& name : reply.arguments().first().toStringList()) {
@@ -186,15 +245,19 @@ void AtspiPasswordFields::connectionSeen(const QString& connection) {
     QDBusMessage call = QDBusMessage::createMethodCall(
         busService, busPath, busService, QStringLiteral("GetConnectionUnixProcessID"));
     call << connection;
-    whenAnswered(*bus_, call, this, [this, connection](const QDBusMessage& reply) {
+    const int round = registrations_;
+    whenAnswered(*bus_, call, this, [this, connection, round](const QDBusMessage& reply) {
+        if (round != registrations_) {
+            return;
+        }
         std::optional<ProcessId> process;
         bool ok = false;
         const uint number =
             reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()
                 ? reply.arguments().first().toUInt(&ok)
                 : 0;
-        // This program's own windows hold no password field, and its own connections show
-        // no accessible objects until Qt's bridge has some to show.
+        // This program's own windows hold no password field, and its own connections show no
+        // accessible objects until Qt's bridge has some to show.
         if (ok && number != 0 && number != static_cast<uint>(QCoreApplication::applicationPid())) {
             process = number;
         }
@@ -204,15 +267,33 @@ void AtspiPasswordFields::connectionSeen(const QString& connection) {
 }
 
 void AtspiPasswordFields::giveUp(const QString& why) {
+    const bool wasAvailable = state_ != State::Unavailable;
     search_.reset();
     state_ = State::Unavailable;
-    bus_.reset();
-    std::cout << "Password fields are recognised only while their program grabs the keyboard: "
+    if (bus_) {
+        bus_.reset();
+        QDBusConnection::disconnectFromBus(busName_);
+    }
+    std::cout << "Password fields are recognised only while their program grabs "
+                 "the keyboard: "
               << why.toStdString() << "." << std::endl;
+    if (wasAvailable) {
+        emit availabilityChanged();
+    }
 }
 
 void AtspiPasswordFields::setFrontProgram(std::optional<ProcessId> process) {
-    focus_.frontProgram(process);
+    front_ = process;
+    joinWait_.stop();
+    bool mayJoin = false;
+    if (process && *process != QCoreApplication::applicationPid()) {
+        const auto age = processAge(*process);
+        mayJoin = age && *age < joinTime && loadsAccessibilityToolkit(*process);
+        if (mayJoin) {
+            joinWait_.start(joinTime - *age);
+        }
+    }
+    focus_.frontProgram(process, mayJoin);
     followUp();
 }
 
@@ -266,8 +347,16 @@ void AtspiPasswordFields::onApplicationsChanged(const QDBusMessage& message) {
     followUp();
 }
 
-void AtspiPasswordFields::onNameOwnerChanged(const QString& name, const QString& /*oldOwner*/,
+void AtspiPasswordFields::onNameOwnerChanged(const QString& name, const QString& oldOwner,
                                              const QString& newOwner) {
+    if (name == registryService) {
+        // A new registry knows no listeners, and tells new programs of none: register again. Asking
+        // a registry that is gone starts the next one.
+        if (!oldOwner.isEmpty() && state_ != State::Unavailable && bus_) {
+            registerEvents();
+        }
+        return;
+    }
     if (!isUniqueName(name)) {
         return;
     }
@@ -299,9 +388,13 @@ void AtspiPasswordFields::askRole(const AccessibleObject& object) {
     const QDBusMessage call = QDBusMessage::createMethodCall(
         QString::fromStdString(object.application), QString::fromStdString(object.path),
         QStringLiteral("org.a11y.atspi.Accessible"), QStringLiteral("GetRole"));
+    const int round = registrations_;
     whenAnswered(
         *bus_, call, this,
-        [this, object](const QDBusMessage& reply) {
+        [this, object, round](const QDBusMessage& reply) {
+            if (round != registrations_) {
+                return;
+            }
             if (roleAsked_ == object) {
                 roleAsked_.reset();
             }

@@ -174,6 +174,8 @@ x11::X11KeyboardTap& LinuxDesktop::keyboardTap() {
 
 void LinuxDesktop::whenSecureInputLimitationChanges(QObject* context,
                                                     std::function<void()> changed) {
+    QObject::connect(&parts_->passwordFields, &x11::AtspiPasswordFields::availabilityChanged,
+                     context, changed);
     QObject::connect(&parts_->accessibilitySwitch,
                      &x11::AccessibilitySwitch::turnedOffElsewhereChanged, context, changed);
 }
