@@ -954,6 +954,12 @@ click_or_window_change)
     expect_entry "omw omw On my way"
     ;;
 
+# --- Password dialogs opened every way, under load (password_stress.sh) -----------------------
+
+password_stress)
+    source "$(dirname "$0")/password_stress.sh"
+    ;;
+
 # --- Under load, and what is typed stays inside -------------------------------------------------
 # Cases of their own: the clipboard through a long run of expansions with a large image on it,
 # and a check that no keystroke reaches anything Quillo writes.
