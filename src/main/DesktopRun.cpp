@@ -151,6 +151,8 @@ int runDesktop(int argc, char** argv, const DesktopOptions& options) {
                                        .quit = [] { QApplication::quit(); }});
     QObject::connect(&instance, &ui::SingleInstance::messageReceived, &quilloApp,
                      [&quilloApp] { quilloApp.openSettings(); });
+    desktop->whenSecureInputLimitationChanges(
+        &quilloApp, [&quilloApp] { quilloApp.refreshPasswordFieldsNote(); });
     quilloApp.launch();
     if (delegate.engine() != nullptr && !tap.isRunning()) {
         std::cout << "Quillo cannot watch the keyboard: the X display refused to record it."

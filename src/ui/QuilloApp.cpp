@@ -93,6 +93,16 @@ QString QuilloApp::passwordFieldsNote() const {
     return QString::fromStdString(delegate_.services().secureInput.limitation());
 }
 
+void QuilloApp::refreshPasswordFieldsNote() {
+    const QString note = passwordFieldsNote();
+    if (onboarding_) {
+        onboarding_->setPasswordFieldsNote(note);
+    }
+    if (settings_) {
+        settings_->about()->setPasswordFieldsNote(note);
+    }
+}
+
 void QuilloApp::openSettings() {
     ensureSettingsWindow().present();
 }

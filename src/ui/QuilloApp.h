@@ -55,6 +55,10 @@ class QuilloApp : public QObject {
     SettingsView& ensureSettingsWindow();
     app::UpdateChecker& updateChecker() const { return *updateChecker_; }
 
+    // Reads again what the desktop says of the password fields it may miss, for the onboarding
+    // and About windows: it can change while Quillo runs.
+    void refreshPasswordFieldsNote();
+
   private:
     // Where no system prompt exists: the onboarding window says what is missing.
     void explainAccess();

@@ -260,6 +260,43 @@ start_accessibility_bus() {
     [[ $address == "unix:path=$work/"* ]] || fail "the accessibility bus is not this case's own: '$address'"
 }
 
+# accessibility_process NAME: the process that owns NAME on the accessibility bus.
+accessibility_process() {
+    local address
+    address=$(dbus-send --session --print-reply=literal --dest=org.a11y.Bus /org/a11y/bus \
+        org.a11y.Bus.GetAddress 2>/dev/null | tr -d ' ')
+    dbus-send --bus="$address" --print-reply=literal --dest=org.freedesktop.DBus \
+        /org/freedesktop/DBus org.freedesktop.DBus.GetConnectionUnixProcessID "string:$1" \
+        2>/dev/null | awk '{print $NF}'
+}
+
+# set_accessibility_switch true|false, as a person does in the desktop's settings.
+set_accessibility_switch() {
+    dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus \
+        org.freedesktop.DBus.Properties.Set string:org.a11y.Status string:IsEnabled \
+        "variant:boolean:$1" >/dev/null
+}
+
+# wait_for_switch true|false
+wait_for_switch() {
+    for _ in $(seq 100); do
+        [ "$(accessibility_switch)" = "$1" ] && return
+        sleep 0.05
+    done
+    fail "the accessibility switch did not become $1"
+}
+
+# Types the shortcut and the hotkey into the password field and checks that it holds them as
+# typed.
+expect_password_kept() {
+    type_keys 'omw '
+    xdotool key ctrl+alt+k
+    settle
+    local got
+    got=$(password_text)
+    [ "$got" = "omw " ] || fail "the password field holds '$got', expected 'omw '"
+}
+
 # Prints the desktop's accessibility switch: true or false.
 accessibility_switch() {
     dbus-send --session --print-reply=literal --dest=org.a11y.Bus /org/a11y/bus \
@@ -291,6 +328,17 @@ password_text() {
         sleep 0.05
     done
     cat "$work/password.out"
+}
+
+# A tray for Quillo's icon, and onboarding done: Quillo opens no window at start that would take
+# the focus from the field being typed into.
+start_tray() {
+    command -v trayer >/dev/null || { echo "SKIPPED: trayer is not installed"; exit 77; }
+    mkdir -p "$XDG_CONFIG_HOME/Quillo"
+    printf '{"hasCompletedOnboarding":true}' >"$XDG_CONFIG_HOME/Quillo/preferences.json"
+    trayer --SetDockType true >/dev/null 2>&1 &
+    pids+=($!)
+    timeout 20 xdotool search --sync --class trayer >/dev/null || fail "trayer did not start"
 }
 
 # Waits for quillo to say how it recognises password fields; fails unless by the bus.
@@ -615,6 +663,107 @@ password_field_qt)
     [ "$got" = "omw " ] || fail "the Qt password field holds '$got', expected 'omw '"
     ;;
 
+# --- Password fields across Quillo's starts, the accessibility switch and bus restarts --------
+
+password_focused_before_start)
+    # The fields had the focus before Quillo listened, so no event will say so: Quillo asks
+    # the program in front. The Qt one joins the bus only when Quillo turns the switch on, with
+    # its focus already in the field.
+    write_snippets "$(snippet omw 'On my way')" \
+        "$(snippet '' 'Best regards' Hotkey '"hotkeyKeyCode":40,"hotkeyModifiers":786432')"
+    start_tray
+    start_accessibility_bus
+    start_password quillo-e2e-password zenity --password --title=quillo-e2e-password
+    start_quillo
+    wait_for_accessibility
+    expect_password_kept
+    kill -TERM "$quillo_pid"
+    wait "$quillo_pid"
+    wait_for_switch false
+    start_password quillo-e2e-qt "$helper" password quillo-e2e-qt
+    start_quillo
+    wait_for_accessibility
+    expect_password_kept
+    ;;
+
+accessibility_switch)
+    write_snippets "$(snippet omw 'On my way')"
+    start_accessibility_bus
+    # Two Quillos at once (with two runtime folders neither hears of the other): the first
+    # quitting must not turn the switch off under the second.
+    start_quillo
+    wait_for_switch true
+    first=$quillo_pid
+    XDG_RUNTIME_DIR="$work/run2" "$quillo" >"$work/second.out" 2>&1 &
+    second=$!
+    pids+=($second)
+    for _ in $(seq 200); do
+        dbus-send --session --print-reply=literal --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+            org.freedesktop.DBus.ListQueuedOwners string:io.github.quillo.Quillo.AccessibilitySwitch \
+            2>/dev/null | grep -q ' :.* :' && break
+        sleep 0.05
+    done
+    kill -TERM "$first"
+    wait "$first"
+    [ "$(accessibility_switch)" = true ] || fail "the quitting quillo turned the switch off under the other"
+    kill -TERM "$second"
+    wait "$second"
+    # Turned off by someone else while Quillo runs: Quillo says so and leaves it off, and GTK
+    # programs' password fields are still recognised.
+    set_accessibility_switch false
+    start_quillo
+    wait_for_accessibility
+    wait_for_switch true
+    set_accessibility_switch false
+    for _ in $(seq 100); do
+        grep -q "accessibility switch was turned off" "$work/quillo.out" && break
+        sleep 0.05
+    done
+    grep -q "accessibility switch was turned off" "$work/quillo.out" ||
+        fail "quillo did not say that the switch was turned off"
+    start_password quillo-e2e-password zenity --password --title=quillo-e2e-password
+    expect_password_kept
+    start_entry
+    type_keys 'omw '
+    settle
+    expect_entry "On my way"
+    [ "$(accessibility_switch)" = false ] || fail "quillo turned the switch on again"
+    ;;
+
+accessibility_bus_restarts)
+    # A new registry knows no listeners and tells new programs of none; a new bus knows no
+    # connections. Quillo registers and connects again, and new password fields count.
+    write_snippets "$(snippet omw 'On my way')" \
+        "$(snippet '' 'Best regards' Hotkey '"hotkeyKeyCode":40,"hotkeyModifiers":786432')"
+    start_accessibility_bus
+    start_quillo
+    wait_for_accessibility
+    registry=$(accessibility_process org.a11y.atspi.Registry)
+    [ -n "$registry" ] || fail "no accessibility registry runs"
+    kill -KILL "$registry"
+    launcher=$(dbus-send --session --print-reply=literal --dest=org.freedesktop.DBus \
+        /org/freedesktop/DBus org.freedesktop.DBus.GetConnectionUnixProcessID \
+        string:org.a11y.Bus | awk '{print $NF}')
+    connections=1
+    for restarted in registry bus; do
+        connections=$((connections + 1))
+        for _ in $(seq 200); do
+            [ "$(grep -c "^Password fields are recognised through" "$work/quillo.out")" -ge "$connections" ] && break
+            sleep 0.05
+        done
+        [ "$(grep -c "^Password fields are recognised through" "$work/quillo.out")" -ge "$connections" ] ||
+            fail "quillo did not follow the accessibility bus again after the $restarted restarted"
+        start_password quillo-e2e-password zenity --password --title=quillo-e2e-password
+        expect_password_kept
+        start_entry
+        type_keys 'omw '
+        settle
+        expect_entry "On my way"
+        # The launcher takes its bus with it; Quillo's next question starts another.
+        [ "$restarted" = registry ] && kill -TERM "$launcher"
+    done
+    ;;
+
 no_accessibility_bus)
     # A session bus that offers no accessibility bus: the grab rule alone, said once, and the
     # expansions go on.
@@ -806,6 +955,12 @@ click_or_window_change)
     settle
     entry_window=$first
     expect_entry "omw omw On my way"
+    ;;
+
+# --- Password dialogs opened every way, under load (password_stress.sh) -----------------------
+
+password_stress)
+    source "$(dirname "$0")/password_stress.sh"
     ;;
 
 # --- Under load, and what is typed stays inside -------------------------------------------------

@@ -48,18 +48,27 @@ class QuilloAppTest : public QObject {
     }
 
     void theWindowsSayWhenPasswordFieldsCanGoUnnoticed() {
-        for (const QString& note :
-             {QString(), QStringLiteral("Without the accessibility bus, password fields…")}) {
+        // Read when the windows are made, and again when the desktop says it changed (the
+        // accessibility switch turned off while Quillo runs).
+        const QString note = QStringLiteral("Without the accessibility bus, password fields…");
+        for (const auto& [atStart, later] :
+             {std::pair{QString(), note}, std::pair{note, QString()}}) {
             uitest::Desktop desktop({.onboardingCompleted = false});
-            desktop.sim().setSecureInputLimitation(note.toStdString());
+            desktop.sim().setSecureInputLimitation(atStart.toStdString());
             ui::QuilloApp app(desktop.delegate(), options(true));
             app.launch();
             app.openSettings();
-            for (QLabel* label : {app.onboarding().passwordFieldsNote(),
-                                  app.settingsWindow()->about()->passwordFieldsNote()}) {
-                QCOMPARE(label->text(), note);
-                QCOMPARE(!label->isHidden(), !note.isEmpty());
-            }
+            const auto expectNote = [&app](const QString& expected) {
+                for (QLabel* label : {app.onboarding().passwordFieldsNote(),
+                                      app.settingsWindow()->about()->passwordFieldsNote()}) {
+                    QCOMPARE(label->text(), expected);
+                    QCOMPARE(!label->isHidden(), !expected.isEmpty());
+                }
+            };
+            expectNote(atStart);
+            desktop.sim().setSecureInputLimitation(later.toStdString());
+            app.refreshPasswordFieldsNote();
+            expectNote(later);
         }
     }
 

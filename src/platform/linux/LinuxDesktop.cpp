@@ -1,5 +1,6 @@
 #include "platform/linux/LinuxDesktop.h"
 
+#include "platform/linux/AccessibilitySwitch.h"
 #include "platform/linux/AtspiPasswordFields.h"
 #include "platform/linux/CanberraSound.h"
 #include "platform/linux/LinuxFiles.h"
@@ -10,6 +11,7 @@
 #include "platform/linux/QtPasteboard.h"
 #include "platform/linux/QtTime.h"
 #include "platform/linux/X11Connection.h"
+#include "platform/linux/X11FrontProgram.h"
 #include "platform/linux/X11KeyboardLayout.h"
 #include "platform/linux/X11KeyboardTap.h"
 #include "platform/linux/X11Keymap.h"
@@ -31,22 +33,35 @@ namespace {
 // when it grabs the keyboard; either is enough.
 class EitherSecureInput : public platform::SecureInput {
   public:
-    EitherSecureInput(const x11::X11SecureInput& grabs, const x11::AtspiPasswordFields& fields)
-        : grabs_(grabs), fields_(fields) {}
+    EitherSecureInput(const x11::X11SecureInput& grabs, const x11::AtspiPasswordFields& fields,
+                      const x11::AccessibilitySwitch& accessibilitySwitch,
+                      x11::X11FrontProgram& front)
+        : grabs_(grabs), fields_(fields), switch_(accessibilitySwitch), front_(front) {}
     bool isSecureInputEnabled() const override {
+        // Asked for each key: the key may have been typed in a window whose coming to the front
+        // has not been noticed yet, and without a window manager nothing would tell.
+        front_.refresh();
         return fields_.isSecureInputEnabled() || grabs_.isSecureInputEnabled();
     }
     std::string limitation() const override {
-        if (fields_.available()) {
-            return {};
+        if (!fields_.available()) {
+            return "Without the accessibility bus, Quillo recognises a password field only while "
+                   "its program grabs the keyboard, as password prompts do.";
         }
-        return "Without the accessibility bus, Quillo recognises a password field only while its "
-               "program grabs the keyboard, as password prompts do.";
+        if (switch_.turnedOffElsewhere()) {
+            return "The desktop's accessibility switch was turned off, so Qt programs and "
+                   "browsers no longer show Quillo their password fields, and it may expand "
+                   "there. GTK programs' password fields and password prompts are still "
+                   "recognised.";
+        }
+        return {};
     }
 
   private:
     const x11::X11SecureInput& grabs_;
     const x11::AtspiPasswordFields& fields_;
+    const x11::AccessibilitySwitch& switch_;
+    x11::X11FrontProgram& front_;
 };
 
 } // namespace
@@ -69,15 +84,19 @@ struct LinuxDesktop::Parts {
         if (ownKeyboard) {
             eventPoster.useKeyboard(ownKeyboard->xtestKeyboard(), ownKeyboard->keyboard());
         }
-        keyboardTap.setHoldObserver([this] { passwordFields.ownHoldBegan(); });
     }
 
     // Declared in the order they are made; each uses only those above it.
     std::unique_ptr<x11::X11Connection> connection;
     x11::X11Keymap keymap;
     x11::X11SecureInput secureInput;
+    x11::AccessibilitySwitch accessibilitySwitch;
     x11::AtspiPasswordFields passwordFields;
-    EitherSecureInput eitherSecureInput{secureInput, passwordFields};
+    x11::X11FrontProgram frontProgram{*connection, [this](std::optional<long> process) {
+                                          passwordFields.setFrontProgram(process);
+                                      }};
+    EitherSecureInput eitherSecureInput{secureInput, passwordFields, accessibilitySwitch,
+                                        frontProgram};
     std::unique_ptr<x11::X11OwnKeyboard> ownKeyboard;
     qt::QtPasteboard pasteboard;
     x11::XTestEventPoster eventPoster;
@@ -122,7 +141,7 @@ LinuxDesktop::~LinuxDesktop() {
 }
 
 void LinuxDesktop::shutdown() {
-    parts_->passwordFields.stop();
+    parts_->accessibilitySwitch.stop();
     parts_->eventPoster.stop();
     parts_->pasteboard.stop();
     // The worker's task uses the poster and the pasteboard: it ends before they go away.
@@ -151,6 +170,14 @@ platform::Services LinuxDesktop::services() {
 
 x11::X11KeyboardTap& LinuxDesktop::keyboardTap() {
     return parts_->keyboardTap;
+}
+
+void LinuxDesktop::whenSecureInputLimitationChanges(QObject* context,
+                                                    std::function<void()> changed) {
+    QObject::connect(&parts_->passwordFields, &x11::AtspiPasswordFields::availabilityChanged,
+                     context, changed);
+    QObject::connect(&parts_->accessibilitySwitch,
+                     &x11::AccessibilitySwitch::turnedOffElsewhereChanged, context, changed);
 }
 
 } // namespace quillo::linuxdesktop

@@ -6,7 +6,10 @@
 
 #include "platform/Platform.h"
 
+#include <functional>
 #include <memory>
+
+class QObject;
 
 namespace quillo::x11 {
 class X11KeyboardTap;
@@ -29,6 +32,10 @@ class LinuxDesktop {
     platform::Services services();
     // For the hotkey grabs, which the start-up keeps in step with the snippets.
     x11::X11KeyboardTap& keyboardTap();
+    // `changed` runs on the main loop whenever the secure input's limitation() changes (the
+    // accessibility bus comes or goes, the accessibility switch is turned off or on by someone
+    // else), until `context` is destroyed.
+    void whenSecureInputLimitationChanges(QObject* context, std::function<void()> changed);
 
     // The program is quitting: background work stops at its next step, and nothing more is
     // typed or put on the clipboard. Call before the main loop's objects go away.

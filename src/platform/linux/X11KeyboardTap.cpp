@@ -150,9 +150,6 @@ void X11KeyboardTap::beginHold(std::function<void(bool held)> established) {
     if (secureInput_ != nullptr) {
         secureInput_->setOwnHold(true);
     }
-    if (holdBegan_) {
-        holdBegan_();
-    }
 }
 
 void X11KeyboardTap::replay(const KeyEvent& event) {

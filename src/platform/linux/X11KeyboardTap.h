@@ -61,8 +61,6 @@ class X11KeyboardTap : public QObject, public platform::KeyboardTap {
     void endHold() override;
     // The window the program's own keys went to at the last hold: the one it pastes into.
     Window pasteTarget() const { return pasteTarget_; }
-    // Called when a hold takes the keyboard, which the focused window sees as losing the focus.
-    void setHoldObserver(std::function<void()> began) { holdBegan_ = std::move(began); }
 
     // The hotkeys to grab, in the seam's encoding. Combinations the server cannot express (a key
     // it does not have, Super on a server without it) are left out; one that another program
@@ -123,7 +121,6 @@ class X11KeyboardTap : public QObject, public platform::KeyboardTap {
     std::function<void(bool)> established_;
     std::deque<platform::KeyEvent> waiting_; // the grab's keys before the hold is established
     Window pasteTarget_ = None;
-    std::function<void()> holdBegan_;
 
     Display* data_ = nullptr;
     XRecordContext context_ = 0;

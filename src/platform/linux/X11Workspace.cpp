@@ -73,11 +73,15 @@ std::optional<Window> focusWindow(Display* display, Window root) {
     return std::nullopt;
 }
 
-std::optional<std::string> classUpOrDown(Display* display, Window window, Window root) {
-    // Up, towards the root: a focused child window of an application.
+// The first answer of `lookup` on the window, on the windows above it up to the root (a focused
+// child window of an application), or on those below its top level (a window manager's frame
+// around the application's window).
+template <typename Lookup>
+auto upOrDown(Display* display, Window window, Window root, Lookup lookup)
+    -> decltype(lookup(window)) {
     Window topLevel = window;
     for (Window current = window; current != None && current != root;) {
-        if (auto found = classOf(display, current)) {
+        if (auto found = lookup(current)) {
             return found;
         }
         topLevel = current;
@@ -93,13 +97,12 @@ std::optional<std::string> classUpOrDown(Display* display, Window window, Window
         }
         current = parent;
     }
-    // Down, from the top level: a window manager's frame around the application's window.
     std::deque<std::pair<Window, int>> queue = {{topLevel, 0}};
     while (!queue.empty()) {
         const auto [current, depth] = queue.front();
         queue.pop_front();
         if (current != topLevel) {
-            if (auto found = classOf(display, current)) {
+            if (auto found = lookup(current)) {
                 return found;
             }
         }
@@ -121,22 +124,57 @@ std::optional<std::string> classUpOrDown(Display* display, Window window, Window
     return std::nullopt;
 }
 
+std::optional<long> processOf(Display* display, Window window) {
+    const Atom property = XInternAtom(display, "_NET_WM_PID", False);
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long after = 0;
+    unsigned char* data = nullptr;
+    std::optional<long> process;
+    if (XGetWindowProperty(display, window, property, 0, 1, False, XA_CARDINAL, &type, &format,
+                           &count, &after, &data) == Success &&
+        type == XA_CARDINAL && format == 32 && count == 1 && data != nullptr) {
+        const long value = *reinterpret_cast<const long*>(data);
+        if (value > 0) {
+            process = value;
+        }
+    }
+    if (data != nullptr) {
+        XFree(data);
+    }
+    return process;
+}
+
 } // namespace
 
-std::optional<std::string> focusedWindowClass(Display* display) {
-    // Windows come and go between the requests; a vanished one just means "none".
-    X11ErrorTrap trap(display);
+std::optional<Window> frontWindow(Display* display) {
+    // Requests about the root alone, which cannot fail: no error trap, and no round trip for one.
     const Window root = DefaultRootWindow(display);
     std::optional<Window> window = activeWindow(display, root);
     if (!window) {
         window = focusWindow(display, root);
     }
+    return window;
+}
+
+std::optional<std::string> focusedWindowClass(Display* display) {
+    // Windows come and go between the requests; a vanished one just means "none".
+    X11ErrorTrap trap(display);
     std::optional<std::string> result;
-    if (window) {
-        result = classUpOrDown(display, *window, root);
+    if (const std::optional<Window> window = frontWindow(display)) {
+        result = upOrDown(display, *window, DefaultRootWindow(display),
+                          [display](Window w) { return classOf(display, w); });
     }
     trap.sync();
     return result;
+}
+
+std::optional<long> windowProcess(Display* display, Window window) {
+    X11ErrorTrap trap(display);
+    auto result = upOrDown(display, window, DefaultRootWindow(display),
+                           [display](Window w) { return processOf(display, w); });
+    return trap.sync() == Success ? result : std::nullopt;
 }
 
 std::optional<std::string> X11Workspace::frontmostApplicationId() const {

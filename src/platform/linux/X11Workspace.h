@@ -16,8 +16,13 @@
 
 namespace quillo::x11 {
 
-// A few round trips on `display`; safe on any thread that owns the connection.
+// A few round trips on `display` each; safe on any thread that owns the connection.
 std::optional<std::string> focusedWindowClass(Display* display);
+// The window in front, before the walk to the one that names its application.
+std::optional<Window> frontWindow(Display* display);
+// The process that made the window, as it says itself (_NET_WM_PID), found by the same walk as
+// the class; none for a window that does not say.
+std::optional<long> windowProcess(Display* display, Window window);
 
 class X11Workspace final : public platform::Workspace {
   public:

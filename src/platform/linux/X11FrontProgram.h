@@ -1,0 +1,35 @@
+// The program in front on X: the process whose window has the keyboard (frontWindow and
+// windowProcess). The listener hears of every change: the window manager's _NET_ACTIVE_WINDOW
+// is watched, and refresh() looks again, for a desktop without a window manager, where nothing
+// tells when the input focus moves, and for a key typed before the notice of a change arrived.
+#pragma once
+
+#include "platform/linux/XlibHeaders.h"
+
+#include <functional>
+#include <optional>
+
+namespace quillo::x11 {
+
+class X11Connection;
+
+class X11FrontProgram {
+  public:
+    // None for no window, or for a window that does not name its process.
+    using Listener = std::function<void(std::optional<long> process)>;
+
+    // `connection` is the main thread's; the listener is told the program in front at once.
+    X11FrontProgram(X11Connection& connection, Listener listener);
+
+    // A round trip or two, cheap enough for each key press; more only when the window changed.
+    void refresh();
+
+  private:
+    Display* display_;
+    Listener listener_;
+    Atom activeWindowAtom_;
+    std::optional<Window> window_;
+    std::optional<long> process_;
+};
+
+} // namespace quillo::x11

@@ -1,0 +1,69 @@
+// What /proc tells of a program that may be about to join the accessibility bus.
+#include "platform/linux/ProcessAccessibility.h"
+
+#include <csignal>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace quillo::x11 {
+namespace {
+
+TEST(ProcessAccessibility, KnowsTheToolkitsThatJoinTheBusByThemselves) {
+    const std::string maps = "7f3a1c000000-7f3a1c100000 r-xp 00000000 08:01 1234 ";
+    const struct {
+        const char* library;
+        bool joins;
+    } cases[] = {
+        {"/usr/lib/x86_64-linux-gnu/libatk-bridge-2.0.so.0.0.0", true}, // GTK 3, ATK programs
+        {"/usr/lib/x86_64-linux-gnu/libgtk-4.so.1.800.3", true},
+        {"/usr/lib/x86_64-linux-gnu/libQt6Gui.so.6.4.2", true},
+        {"/usr/lib/x86_64-linux-gnu/libQt5Gui.so.5.15.8", true},
+        {"/usr/lib/x86_64-linux-gnu/libXaw.so.7.0.0", false}, // xterm
+        {"/usr/lib/x86_64-linux-gnu/libatk-1.0.so.0.24809.1", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.library);
+        std::istringstream lines(maps + "/usr/lib/x86_64-linux-gnu/libc.so.6\n" + maps + c.library +
+                                 "\n");
+        EXPECT_EQ(mapsAccessibilityToolkit(lines), c.joins);
+    }
+}
+
+TEST(ProcessAccessibility, TellsHowLongAgoAProcessStarted) {
+    // No process has the number pid_max.
+    char sleepName[] = "sleep";
+    char seconds[] = "30";
+    char* arguments[] = {sleepName, seconds, nullptr};
+    pid_t sleeper = 0;
+    ASSERT_EQ(posix_spawnp(&sleeper, "sleep", nullptr, nullptr, arguments, environ), 0);
+    long pidMax = 0;
+    std::ifstream("/proc/sys/kernel/pid_max") >> pidMax;
+    ASSERT_GT(pidMax, 0);
+    const struct {
+        const char* name;
+        long process;
+        bool known;
+    } cases[] = {
+        {"this program", getpid(), true}, {"sleep", sleeper, true}, {"none", pidMax, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto age = processAge(c.process);
+        ASSERT_EQ(age.has_value(), c.known);
+        if (age) {
+            EXPECT_GE(age->count(), 0);
+            EXPECT_LT(age->count(), 3'600'000) << "an hour old";
+        }
+    }
+    EXPECT_LE(processAge(sleeper), processAge(getpid())) << "started later, younger";
+    EXPECT_FALSE(loadsAccessibilityToolkit(sleeper));
+    EXPECT_FALSE(loadsAccessibilityToolkit(pidMax));
+    kill(sleeper, SIGKILL);
+    waitpid(sleeper, nullptr, 0);
+}
+
+} // namespace
+} // namespace quillo::x11
