@@ -29,26 +29,32 @@ std::optional<std::string> classOf(Display* display, Window window) {
     return result;
 }
 
-std::optional<Window> activeWindow(Display* display, Window root) {
-    const Atom property = XInternAtom(display, "_NET_ACTIVE_WINDOW", False);
+// A window property of one 32-bit value of the given type; none when it is absent or zero.
+std::optional<unsigned long> oneValue(Display* display, Window window, const char* name,
+                                      Atom expected) {
+    const Atom property = XInternAtom(display, name, False);
     Atom type = None;
     int format = 0;
     unsigned long count = 0;
     unsigned long after = 0;
     unsigned char* data = nullptr;
-    std::optional<Window> window;
-    if (XGetWindowProperty(display, root, property, 0, 1, False, XA_WINDOW, &type, &format, &count,
+    std::optional<unsigned long> value;
+    if (XGetWindowProperty(display, window, property, 0, 1, False, expected, &type, &format, &count,
                            &after, &data) == Success &&
-        type == XA_WINDOW && format == 32 && count == 1 && data != nullptr) {
-        const Window active = *reinterpret_cast<const unsigned long*>(data);
-        if (active != None) {
-            window = active;
+        type == expected && format == 32 && count == 1 && data != nullptr) {
+        // Xlib hands 32-bit values over as longs.
+        if (const unsigned long read = *reinterpret_cast<const unsigned long*>(data); read != 0) {
+            value = read;
         }
     }
     if (data != nullptr) {
         XFree(data);
     }
-    return window;
+    return value;
+}
+
+std::optional<Window> activeWindow(Display* display, Window root) {
+    return oneValue(display, root, "_NET_ACTIVE_WINDOW", XA_WINDOW);
 }
 
 std::optional<Window> focusWindow(Display* display, Window root) {
@@ -125,25 +131,11 @@ auto upOrDown(Display* display, Window window, Window root, Lookup lookup)
 }
 
 std::optional<long> processOf(Display* display, Window window) {
-    const Atom property = XInternAtom(display, "_NET_WM_PID", False);
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long after = 0;
-    unsigned char* data = nullptr;
-    std::optional<long> process;
-    if (XGetWindowProperty(display, window, property, 0, 1, False, XA_CARDINAL, &type, &format,
-                           &count, &after, &data) == Success &&
-        type == XA_CARDINAL && format == 32 && count == 1 && data != nullptr) {
-        const long value = *reinterpret_cast<const long*>(data);
-        if (value > 0) {
-            process = value;
-        }
+    const auto value = oneValue(display, window, "_NET_WM_PID", XA_CARDINAL);
+    if (!value || static_cast<long>(*value) <= 0) {
+        return std::nullopt;
     }
-    if (data != nullptr) {
-        XFree(data);
-    }
-    return process;
+    return static_cast<long>(*value);
 }
 
 } // namespace
