@@ -22,11 +22,9 @@ X11FrontProgram::X11FrontProgram(X11Connection& connection, Listener listener)
 }
 
 void X11FrontProgram::refresh() {
+    // The window is not enough to go by: the server gives a new client the ids of one that has
+    // left, so the dialog that follows a closed one often has its window's id.
     const std::optional<Window> window = frontWindow(display_);
-    if (window == window_) {
-        return;
-    }
-    window_ = window;
     const std::optional<long> process = window ? windowProcess(display_, *window) : std::nullopt;
     if (process != process_) {
         process_ = process;

@@ -21,14 +21,13 @@ class X11FrontProgram {
     // `connection` is the main thread's; the listener is told the program in front at once.
     X11FrontProgram(X11Connection& connection, Listener listener);
 
-    // A round trip or two, cheap enough for each key press; more only when the window changed.
+    // A few round trips, cheap enough for each key press.
     void refresh();
 
   private:
     Display* display_;
     Listener listener_;
     Atom activeWindowAtom_;
-    std::optional<Window> window_;
     std::optional<long> process_;
 };
 
