@@ -8,12 +8,16 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusServiceWatcher>
 #include <QDBusVariant>
+#include <QLoggingCategory>
 #include <QStringList>
 #include <iostream>
 
 namespace quillo::x11 {
 
 namespace {
+
+// QT_LOGGING_RULES="quillo.password.debug=true" shows what the password state is learnt from.
+Q_LOGGING_CATEGORY(trace, "quillo.password", QtWarningMsg)
 
 const QString launcherService = QStringLiteral("org.a11y.Bus");
 const QString launcherPath = QStringLiteral("/org/a11y/bus");
@@ -261,6 +265,7 @@ void AtspiPasswordFields::connectionSeen(const QString& connection) {
         if (ok && number != 0 && number != static_cast<uint>(QCoreApplication::applicationPid())) {
             process = number;
         }
+        qCDebug(trace) << "connection" << connection << "process" << process.value_or(0);
         focus_.connectionProcess(connection.toStdString(), process);
         followUp();
     });
@@ -293,6 +298,7 @@ void AtspiPasswordFields::setFrontProgram(std::optional<ProcessId> process) {
             joinWait_.start(joinTime - *age);
         }
     }
+    qCDebug(trace) << "front program" << process.value_or(0) << "may join" << mayJoin;
     focus_.frontProgram(process, mayJoin);
     followUp();
 }
@@ -320,6 +326,7 @@ void AtspiPasswordFields::onFocus(const QDBusMessage& message) {
 }
 
 void AtspiPasswordFields::gained(const QDBusMessage& message) {
+    qCDebug(trace) << "focus gained" << message.service() << message.path();
     focus_.focusGained(objectOf(message));
     followUp();
 }
@@ -343,6 +350,7 @@ void AtspiPasswordFields::onApplicationsChanged(const QDBusMessage& message) {
     reference.beginStructure();
     reference >> connection >> root;
     reference.endStructure();
+    qCDebug(trace) << "application joined" << connection;
     focus_.applicationJoined(connection.toStdString());
     followUp();
 }
@@ -372,6 +380,7 @@ void AtspiPasswordFields::followUp() {
     if (state_ != State::Connected || !bus_) {
         return;
     }
+    qCDebug(trace) << "password focused:" << focus_.isPasswordFocused();
     if (const auto object = focus_.roleToAsk(); object && object != roleAsked_) {
         askRole(*object);
     }
@@ -406,6 +415,7 @@ void AtspiPasswordFields::askRole(const AccessibleObject& object) {
                     role = number;
                 }
             }
+            qCDebug(trace) << "role of" << object.path.c_str() << role.value_or(0);
             focus_.roleAnswered(object, role);
             followUp();
         },
@@ -415,11 +425,14 @@ void AtspiPasswordFields::askRole(const AccessibleObject& object) {
 void AtspiPasswordFields::search(ProcessId process) {
     // One at a time: a search for a program that is no longer in front is of no use.
     search_.reset();
+    qCDebug(trace) << "search of" << process;
     focus_.searchStarted(process);
     search_ = std::make_unique<AccessibleFocusSearch>(
         *bus_, focus_.connectionsOf(process), [this, process](const FocusSearchResult& result) {
             // Not destroyed from inside its own answer.
             search_.release()->deleteLater();
+            qCDebug(trace) << "search of" << process << "ended" << static_cast<int>(result.outcome)
+                           << result.role;
             focus_.searchFinished(process, result);
             followUp();
         });

@@ -73,8 +73,12 @@ void PasswordFocus::connectionProcess(const std::string& connection,
         return;
     }
     it->second = process;
-    if (process == front_ && search_ == Search::notAccessible) {
-        search_ = Search::none;
+    if (process == front_) {
+        // It has joined; once it leaves, it is not on the bus.
+        frontMayJoin_ = false;
+        if (search_ == Search::notAccessible) {
+            search_ = Search::none;
+        }
     }
 }
 
