@@ -61,6 +61,8 @@ void TaskReceiver::post(std::function<void()> task) {
 }
 
 bool TaskReceiver::event(QEvent* received) {
+    // Before its type is read: that too was written on the posting thread.
+    acquire(received);
     if (received->type() == taskEventType) {
         static_cast<TaskEvent*>(received)->run();
         return true;
