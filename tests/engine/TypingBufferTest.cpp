@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <string>
+#include <vector>
 
 namespace quillo::engine {
 namespace {
@@ -22,36 +23,76 @@ std::string letters(std::size_t count) {
     return text;
 }
 
-TEST(TypingBuffer, startsEmpty) {
-    const TypingBuffer typed;
-    EXPECT_EQ(typed.buffer(), "");
-    EXPECT_EQ(typed.length(), 0u);
+// One step of typing: text appended, or one of the two edits.
+const std::string backspace = "<backspace>";
+const std::string clear = "<clear>";
+
+struct BufferCase {
+    const char* name;
+    std::vector<std::string> steps;
+    std::string buffer;
+    std::size_t length;
+};
+
+const std::string family = man + zeroWidthJoiner + woman + zeroWidthJoiner + girl;
+const std::string regionalF = "\xF0\x9F\x87\xAB";
+const std::string regionalR = "\xF0\x9F\x87\xB7";
+
+const BufferCase bufferCases[] = {
+    {"starts empty", {}, "", 0},
+    {"keeps a hundred characters", {letters(100)}, letters(100), 100},
+    {"the hundred and first drops the first",
+     {letters(100), "!"},
+     letters(100).substr(1) + "!",
+     100},
+    {"three on ninety-nine drop two", {letters(99), "XYZ"}, letters(99).substr(2) + "XYZ", 100},
+    {"an accent joins its letter", {"caf", "e", combiningAcute}, "cafe" + combiningAcute, 4},
+    {"backspace takes the letter with its accent", {"cafe", combiningAcute, backspace}, "caf", 3},
+    {"an accent on a full buffer drops nothing",
+     {letters(100), combiningAcute},
+     letters(100) + combiningAcute,
+     100},
+    {"backspace takes one character", {"omw", backspace}, "om", 2},
+    {"backspace on nothing does nothing", {backspace, "a"}, "a", 1},
+    {"clear empties a full buffer", {letters(150), clear, "omw"}, "omw", 3},
+    {"appending nothing changes nothing", {"omw", ""}, "omw", 3},
+    {"an emoji sequence typed piece by piece is one character",
+     {"hi ", man, zeroWidthJoiner, woman, zeroWidthJoiner, girl},
+     "hi " + family,
+     4},
+    {"backspace takes the whole sequence", {"hi ", family, backspace}, "hi ", 3},
+    {"flag halves pair in typing order",
+     {regionalF, regionalR, regionalF},
+     regionalF + regionalR + regionalF,
+     2},
+    {"the next half completes the second flag",
+     {regionalF, regionalR, regionalF, regionalR},
+     regionalF + regionalR + regionalF + regionalR,
+     2},
+    {"carriage return then line feed is one character", {"a\r", "\n"}, "a\r\n", 2},
+    {"backspace takes both", {"a\r", "\n", backspace}, "a", 1},
+};
+
+TEST(TypingBuffer, KeepsTheLatestCharactersAsTyped) {
+    for (const BufferCase& c : bufferCases) {
+        SCOPED_TRACE(c.name);
+        TypingBuffer typed;
+        for (const std::string& step : c.steps) {
+            if (step == backspace) {
+                typed.removeLast();
+            } else if (step == clear) {
+                typed.clear();
+            } else {
+                typed.append(step);
+            }
+            ASSERT_LE(typed.length(), TypingBuffer::maxLength);
+        }
+        EXPECT_EQ(typed.buffer(), c.buffer);
+        EXPECT_EQ(typed.length(), c.length);
+    }
 }
 
-TEST(TypingBuffer, keepsAHundredCharacters) {
-    TypingBuffer typed;
-    typed.append(letters(100));
-    EXPECT_EQ(typed.length(), 100u);
-    EXPECT_EQ(typed.buffer(), letters(100));
-}
-
-TEST(TypingBuffer, theHundredAndFirstCharacterDropsTheFirst) {
-    TypingBuffer typed;
-    typed.append(letters(100));
-    typed.append("!");
-    EXPECT_EQ(typed.length(), 100u);
-    EXPECT_EQ(typed.buffer(), letters(100).substr(1) + "!");
-}
-
-TEST(TypingBuffer, threeCharactersOnNinetyNineDropTwo) {
-    TypingBuffer typed;
-    typed.append(letters(99));
-    typed.append("XYZ");
-    EXPECT_EQ(typed.length(), 100u);
-    EXPECT_EQ(typed.buffer(), letters(99).substr(2) + "XYZ");
-}
-
-TEST(TypingBuffer, keystrokesOneByOneKeepTheLatestHundred) {
+TEST(TypingBuffer, KeystrokesOneByOneKeepTheLatestHundred) {
     TypingBuffer typed;
     const std::string typing = letters(1000);
     for (const char key : typing) {
@@ -61,96 +102,7 @@ TEST(TypingBuffer, keystrokesOneByOneKeepTheLatestHundred) {
     EXPECT_EQ(typed.buffer(), typing.substr(900));
 }
 
-TEST(TypingBuffer, aCombiningAccentJoinsItsLetter) {
-    TypingBuffer typed;
-    typed.append("caf");
-    typed.append("e");
-    ASSERT_EQ(typed.length(), 4u);
-    typed.append(combiningAcute);
-    EXPECT_EQ(typed.length(), 4u);
-    EXPECT_EQ(typed.buffer(), "cafe" + combiningAcute);
-    typed.removeLast();
-    EXPECT_EQ(typed.buffer(), "caf");
-    EXPECT_EQ(typed.length(), 3u);
-}
-
-TEST(TypingBuffer, anAccentOnAFullBufferDropsNothing) {
-    TypingBuffer typed;
-    typed.append(letters(100));
-    typed.append(combiningAcute);
-    EXPECT_EQ(typed.length(), 100u);
-    EXPECT_EQ(typed.buffer(), letters(100) + combiningAcute);
-}
-
-TEST(TypingBuffer, removeLastTakesOneCharacter) {
-    TypingBuffer typed;
-    typed.append("omw");
-    typed.removeLast();
-    EXPECT_EQ(typed.buffer(), "om");
-    EXPECT_EQ(typed.length(), 2u);
-}
-
-TEST(TypingBuffer, removeLastOnEmptyDoesNothing) {
-    TypingBuffer typed;
-    typed.removeLast();
-    EXPECT_EQ(typed.buffer(), "");
-    EXPECT_EQ(typed.length(), 0u);
-    typed.append("a");
-    EXPECT_EQ(typed.buffer(), "a");
-}
-
-TEST(TypingBuffer, clearEmptiesAFullBuffer) {
-    TypingBuffer typed;
-    typed.append(letters(150));
-    typed.clear();
-    EXPECT_EQ(typed.buffer(), "");
-    EXPECT_EQ(typed.length(), 0u);
-    typed.append("omw");
-    EXPECT_EQ(typed.buffer(), "omw");
-}
-
-TEST(TypingBuffer, appendingNothingChangesNothing) {
-    TypingBuffer typed;
-    typed.append("omw");
-    typed.append("");
-    EXPECT_EQ(typed.buffer(), "omw");
-    EXPECT_EQ(typed.length(), 3u);
-}
-
-TEST(TypingBuffer, anEmojiSequenceTypedPieceByPieceIsOneCharacter) {
-    TypingBuffer typed;
-    typed.append("hi ");
-    for (const std::string& piece : {man, zeroWidthJoiner, woman, zeroWidthJoiner, girl}) {
-        typed.append(piece);
-    }
-    EXPECT_EQ(typed.length(), 4u);
-    EXPECT_EQ(typed.buffer(), "hi " + man + zeroWidthJoiner + woman + zeroWidthJoiner + girl);
-    typed.removeLast();
-    EXPECT_EQ(typed.buffer(), "hi ");
-}
-
-TEST(TypingBuffer, flagHalvesPairInTypingOrder) {
-    const std::string regionalF = "\xF0\x9F\x87\xAB";
-    const std::string regionalR = "\xF0\x9F\x87\xB7";
-    TypingBuffer typed;
-    typed.append(regionalF);
-    typed.append(regionalR);
-    typed.append(regionalF);
-    EXPECT_EQ(typed.length(), 2u);
-    typed.append(regionalR);
-    EXPECT_EQ(typed.length(), 2u);
-}
-
-TEST(TypingBuffer, carriageReturnThenLineFeedIsOneCharacter) {
-    TypingBuffer typed;
-    typed.append("a\r");
-    typed.append("\n");
-    EXPECT_EQ(typed.length(), 2u);
-    typed.removeLast();
-    EXPECT_EQ(typed.buffer(), "a");
-}
-
-TEST(TypingBuffer, aLongRunOfMixedTypingNeverExceedsTheLimit) {
+TEST(TypingBuffer, ALongRunOfMixedTypingNeverExceedsTheLimit) {
     const std::string keys[] = {
         "a",  "\xC3\xA9",     combiningAcute, man,  zeroWidthJoiner, "\xF0\x9F\x87\xAB", " ", "\r",
         "\n", "\xE1\x84\x92", "\xE1\x85\xA1", "xyz"};
@@ -170,7 +122,7 @@ TEST(TypingBuffer, aLongRunOfMixedTypingNeverExceedsTheLimit) {
     EXPECT_EQ(typed.length(), TypingBuffer::maxLength);
 }
 
-TEST(TypingBuffer, characterStartsAreWhereAFreshSegmentationPutsThem) {
+TEST(TypingBuffer, CharacterStartsAreWhereAFreshSegmentationPutsThem) {
     // The shortcut tests cut the text at these offsets instead of segmenting it again, so they
     // must stay right through trimming, joining marks and flags, and Backspace.
     const std::string keys[] = {
@@ -191,7 +143,7 @@ TEST(TypingBuffer, characterStartsAreWhereAFreshSegmentationPutsThem) {
     }
 }
 
-TEST(TypingBuffer, appendingItsOwnTextIsSafe) {
+TEST(TypingBuffer, AppendingItsOwnTextIsSafe) {
     TypingBuffer typed;
     typed.append(letters(80));
     typed.append(typed.buffer());
@@ -199,7 +151,7 @@ TEST(TypingBuffer, appendingItsOwnTextIsSafe) {
     EXPECT_EQ(typed.buffer(), (letters(80) + letters(80)).substr(60));
 }
 
-TEST(TypingBuffer, anOverlongCharacterGrowsTheStorageAndClearGivesItBack) {
+TEST(TypingBuffer, AnOverlongCharacterGrowsTheStorageAndClearGivesItBack) {
     TypingBuffer typed;
     std::string stacked = "e";
     for (int i = 0; i < 600; ++i) {
@@ -214,7 +166,7 @@ TEST(TypingBuffer, anOverlongCharacterGrowsTheStorageAndClearGivesItBack) {
     EXPECT_LT(typed.buffer().capacity(), stacked.size());
 }
 
-TEST(TypingBuffer, freedBytesAreOverwritten) {
+TEST(TypingBuffer, FreedBytesAreOverwritten) {
     TypingBuffer typed;
     typed.append("secret");
     const char* storage = typed.buffer().data();

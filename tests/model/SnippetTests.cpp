@@ -24,49 +24,6 @@ class FakeKeyboardLayout : public platform::KeyboardLayout {
 };
 
 // ---------------------------------------------------------------------------------------------
-// New values
-
-TEST(NewSnippet, StartsEmptyEnabledAfterDelimiterWithoutHotkey) {
-    const Snippet snippet = Snippet::make();
-    EXPECT_NE(snippet.id, Uuid());
-    EXPECT_EQ(snippet.shortcut, "");
-    EXPECT_EQ(snippet.replacement, "");
-    EXPECT_TRUE(snippet.isEnabled);
-    EXPECT_EQ(snippet.triggerMode, Snippet::TriggerMode::afterDelimiter);
-    EXPECT_TRUE(snippet.allowedApps.empty());
-    EXPECT_TRUE(snippet.blockedApps.empty());
-    EXPECT_FALSE(snippet.hotkeyKeyCode);
-    EXPECT_FALSE(snippet.hotkeyModifiers);
-    EXPECT_TRUE(snippet.macroSteps.empty());
-    EXPECT_FALSE(snippet.isMacro());
-}
-
-TEST(NewSnippet, EachGetsItsOwnId) {
-    EXPECT_NE(Snippet::make().id, Snippet::make().id);
-}
-
-TEST(NewMacroStep, HasTheChosenTypeAndTheDefaultFields) {
-    for (const auto type : allStepTypes) {
-        SCOPED_TRACE(std::string(toString(type)));
-        const MacroStep step = MacroStep::make(type);
-        EXPECT_NE(step.id, Uuid());
-        EXPECT_EQ(step.type, type);
-        EXPECT_EQ(step.text, "");
-        EXPECT_EQ(step.keyCode, 0);
-        EXPECT_EQ(step.modifiers, 0u);
-        EXPECT_EQ(step.milliseconds, 200);
-    }
-    EXPECT_NE(MacroStep::make(MacroStep::StepType::wait).id,
-              MacroStep::make(MacroStep::StepType::wait).id);
-}
-
-TEST(NewMacroStep, MakesASnippetAMacro) {
-    Snippet snippet = Snippet::make();
-    snippet.macroSteps.push_back(MacroStep::make(MacroStep::StepType::typeText));
-    EXPECT_TRUE(snippet.isMacro());
-}
-
-// ---------------------------------------------------------------------------------------------
 // Raw values of the enumerations
 
 TEST(TriggerMode, RawValuesInDeclarationOrder) {

@@ -300,46 +300,5 @@ TEST(SchedulerDeathTest, SleepingOnTheMainThreadIsAnError) {
         "only a background worker may sleep");
 }
 
-// --- Scheduled key presses -----------------------------------------------------------------------
-
-TEST(ScheduledPresses, TypeTextPressesOneKeyPerCharacterAtTheInterval) {
-    SimDesktop desktop;
-    Log log;
-    desktop.services().keyboardTap.start([&](const KeyEvent& event) {
-        note(log, desktop, std::to_string(event.keyCode));
-        return false;
-    });
-    desktop.runFor(5ms);
-
-    desktop.typeText("aB\U0001F600", 30ms);
-    desktop.runUntilIdle();
-
-    EXPECT_EQ(desktop.field().text(), "aB\U0001F600");
-    EXPECT_EQ(log, (Log{"0@5000", "11@35000", "0@65000"}));
-}
-
-TEST(ScheduledPresses, PressAtInThePastPressesNow) {
-    SimDesktop desktop;
-    desktop.runFor(10ms);
-    desktop.pressAt(2ms, usKeyboard::keyDownFor(U'x'));
-    EXPECT_EQ(desktop.field().text(), "") << "a scheduled press waits for time to run";
-    desktop.runUntilIdle();
-    EXPECT_EQ(desktop.field().text(), "x");
-    EXPECT_EQ(desktop.now(), 10ms);
-}
-
-TEST(ScheduledPresses, InterleaveWithAWorkerByTime) {
-    SimDesktop desktop;
-    auto services = desktop.services();
-    desktop.pressAt(10ms, usKeyboard::keyDownFor(U'a'));
-    desktop.pressAt(30ms, usKeyboard::keyDownFor(U'c'));
-    services.time.runInBackground([&] {
-        services.time.sleep(20ms);
-        services.eventPoster.post(usKeyboard::keyDownFor(U'b'));
-    });
-    desktop.runUntilIdle();
-    EXPECT_EQ(desktop.field().text(), "abc");
-}
-
 } // namespace
 } // namespace quillo::sim
