@@ -69,11 +69,13 @@ AccessibleObject objectOf(const QDBusMessage& message) {
 AtspiPasswordFields::AtspiPasswordFields() {
     retry_.setSingleShot(true);
     connect(&retry_, &QTimer::timeout, this, [this] {
+        qCDebug(trace) << "search retried";
         focus_.retrySearch();
         followUp();
     });
     joinWait_.setSingleShot(true);
     connect(&joinWait_, &QTimer::timeout, this, [this] {
+        qCDebug(trace) << "front program" << front_.value_or(0) << "had the time to join";
         focus_.frontProgram(front_);
         followUp();
     });
@@ -310,6 +312,7 @@ void AtspiPasswordFields::onStateChanged(const QDBusMessage& message) {
     }
     const QString state = arguments[0].toString();
     const bool on = arguments[1].toInt() != 0;
+    qCDebug(trace) << "state" << state << on << message.service() << message.path();
     if (state == QLatin1String("focused")) {
         if (on) {
             gained(message);
@@ -332,6 +335,7 @@ void AtspiPasswordFields::gained(const QDBusMessage& message) {
 }
 
 void AtspiPasswordFields::onWindowDeactivated(const QDBusMessage& message) {
+    qCDebug(trace) << "window deactivated" << message.service();
     focus_.windowDeactivated(message.service().toStdString());
 }
 
@@ -368,6 +372,7 @@ void AtspiPasswordFields::onNameOwnerChanged(const QString& name, const QString&
     if (!isUniqueName(name)) {
         return;
     }
+    qCDebug(trace) << "connection" << name << (newOwner.isEmpty() ? "left" : "came");
     if (newOwner.isEmpty()) {
         focus_.connectionGone(name.toStdString());
     } else {
