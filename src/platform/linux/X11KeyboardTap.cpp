@@ -126,6 +126,16 @@ void X11KeyboardTap::beginHold(std::function<void(bool held)> established) {
         answer(std::move(established), true);
         return;
     }
+    if ((phase_ == Phase::releasing || phase_ == Phase::cancelled) && context_ != 0) {
+        // A key that the last grab caught while it was being given up completed a shortcut.
+        // Refused, the expansion would write while the keys typed after it reach the
+        // application; it waits for the ungrab to be seen instead, a moment at most.
+        if (deferred_) {
+            answer(std::exchange(deferred_, {}), false);
+        }
+        deferred_ = std::move(established);
+        return;
+    }
     if (phase_ != Phase::idle || ownKeyboard_ == nullptr || poster_ == nullptr || context_ == 0) {
         answer(std::move(established), false);
         return;
@@ -153,14 +163,22 @@ void X11KeyboardTap::beginHold(std::function<void(bool held)> established) {
 }
 
 void X11KeyboardTap::replay(const KeyEvent& event) {
+    post(event);
+}
+
+bool X11KeyboardTap::post(const KeyEvent& event) {
     if (poster_ == nullptr || event.native == 0) {
-        return;
+        return false;
     }
-    poster_->replay(static_cast<XKeyCode>(event.native & 0xFF), (event.native & 0x100) != 0,
-                    (event.native >> 16) & modifierBits);
+    return poster_->replay(static_cast<XKeyCode>(event.native & 0xFF), (event.native & 0x100) != 0,
+                           (event.native >> 16) & modifierBits);
 }
 
 void X11KeyboardTap::endHold() {
+    if (auto deferred = std::exchange(deferred_, {})) {
+        QMetaObject::invokeMethod(
+            this, [deferred = std::move(deferred)] { deferred(false); }, Qt::QueuedConnection);
+    }
     Display* control = connection_.display();
     if (phase_ == Phase::asked) {
         phase_ = Phase::cancelled;
@@ -188,8 +206,10 @@ void X11KeyboardTap::onOwnRequest(unsigned char request) {
     if (request == X_GrabKeyboard) {
         if (phase_ == Phase::asked) {
             // Every key the recording showed before this reached the application and has been
-            // handed to the handler; the grab's keys from here on are held.
+            // handed to the handler; the grab's keys from here on are held. A copy of a key
+            // handed on that has not come back by now comes while the recording is not read.
             phase_ = Phase::holding;
+            echoes_.clear();
             if (auto established = std::exchange(established_, {})) {
                 established(true);
             }
@@ -213,12 +233,18 @@ void X11KeyboardTap::onOwnRequest(unsigned char request) {
         // A key handed on while the grab was being given up has its release come straight to the
         // application, from the keyboard the user pressed it on; the own keyboard lets go too.
         poster_->settle();
+        if (auto deferred = std::exchange(deferred_, {})) {
+            beginHold(std::move(deferred));
+        }
     }
 }
 
 void X11KeyboardTap::passOn(const KeyEvent& event) {
-    if (!handler_ || !handler_(event)) {
-        replay(event);
+    if ((!handler_ || !handler_(event)) && post(event)) {
+        // Sent after the ungrab, so the recording shows it when it is read again.
+        const bool press = (event.native & 0x100) != 0;
+        echoes_.emplace_back(press ? KeyPress : KeyRelease,
+                             static_cast<XKeyCode>(event.native & 0xFF));
     }
 }
 
@@ -363,6 +389,10 @@ KeyEvent X11KeyboardTap::keyEvent(int type, XKeyCode keyCode, unsigned state) co
 }
 
 void X11KeyboardTap::onDeviceEvent(int type, XKeyCode keyCode, unsigned state) {
+    if (!echoes_.empty() && echoes_.front() == std::pair(type, keyCode)) {
+        echoes_.pop_front();
+        return;
+    }
     if (!handler_) {
         return;
     }

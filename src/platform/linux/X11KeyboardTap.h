@@ -101,6 +101,8 @@ class X11KeyboardTap : public QObject, public platform::KeyboardTap {
     // A key the user typed that the grab kept from the application while no hold is in force
     // any more: it is handled as typed and handed on.
     void passOn(const platform::KeyEvent& event);
+    // Hands the key to the application; true when it was sent.
+    bool post(const platform::KeyEvent& event);
     bool isGrabbed(XKeyCode keyCode, unsigned state) const;
     void keyboardChanged();
     void regrab();
@@ -119,7 +121,12 @@ class X11KeyboardTap : public QObject, public platform::KeyboardTap {
 
     Phase phase_ = Phase::idle;
     std::function<void(bool)> established_;
+    // A hold asked for while the last one was still being given up: taken once it is.
+    std::function<void(bool)> deferred_;
     std::deque<platform::KeyEvent> waiting_; // the grab's keys before the hold is established
+    // Keys handed on while the recording is read: their copies come back through it and are
+    // not the user's typing a second time. Each is the event type and the key.
+    std::deque<std::pair<int, XKeyCode>> echoes_;
     Window pasteTarget_ = None;
 
     Display* data_ = nullptr;

@@ -155,20 +155,21 @@ void XTestEventPoster::fake(XKeyCode keyCode, bool press) {
     }
 }
 
-void XTestEventPoster::replay(XKeyCode keyCode, bool press, unsigned userState) {
+bool XTestEventPoster::replay(XKeyCode keyCode, bool press, unsigned userState) {
     std::lock_guard lock(mutex_);
     if (stopped_ || !ensureOpen()) {
-        return;
+        return false;
     }
     readEvents();
     if (!press && std::find(down_.begin(), down_.end(), keyCode) == down_.end()) {
-        return; // let go already, before an expansion typed
+        return false; // let go already, before an expansion typed
     }
     if (press && device_ != nullptr && keymap_->modifierBitOf(keyCode) == 0) {
         matchModifiers(userState);
     }
     fake(keyCode, press);
     XFlush(display_);
+    return true;
 }
 
 void XTestEventPoster::releaseReplayed() {

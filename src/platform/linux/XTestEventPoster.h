@@ -55,7 +55,8 @@ class XTestEventPoster final : public platform::EventPoster {
     }
     // Presses or releases the X key, as a key the user typed during a hold comes out; a press
     // comes with the modifiers of `userState` (the state the user's event had) and no others.
-    void replay(XKeyCode keyCode, bool press, unsigned userState);
+    // False when nothing was sent: a release of a key this poster does not hold down.
+    bool replay(XKeyCode keyCode, bool press, unsigned userState);
     // Releases whatever keys this poster still holds down, and waits until the server has
     // handled every event sent: what comes after, on another connection, comes after them.
     void settle();
