@@ -95,11 +95,7 @@ constexpr NamedKey namedKeys[] = {
 };
 
 std::string codeInParentheses(std::int64_t keyCode) {
-    // Built in place: GCC 12 at -O3 takes "(" + text for an overlapping copy (-Wrestrict).
-    std::string text = std::to_string(keyCode);
-    text.insert(text.begin(), '(');
-    text.push_back(')');
-    return text;
+    return "(" + std::to_string(keyCode) + ")";
 }
 
 const NamedKey* findNamedKey(platform::KeyCode keyCode) {
