@@ -3,7 +3,7 @@
 #include "BenchSnippets.h"
 #include "model/SnippetDocument.h"
 #include "model/SnippetStore.h"
-#include "platform/sim/SimServices.h"
+#include "platform/posix/PosixFiles.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdlib>
@@ -31,7 +31,7 @@ class FilledFolder {
     }
 
     ScratchFolder folder;
-    sim::SimFiles files;
+    posix::PosixFiles files;
     std::size_t bytes = 0;
 };
 
@@ -77,7 +77,7 @@ void encode(benchmark::State& state) {
 // costs on this machine's disk.
 void durableWrite(benchmark::State& state) {
     const ScratchFolder folder;
-    sim::SimFiles files(folder.path());
+    posix::PosixFiles files(folder.path());
     const auto document =
         asBytes(model::encodeSnippets(makeSnippets(static_cast<std::size_t>(state.range(0)))));
     const auto path = folder.path() / "written.json";

@@ -89,8 +89,13 @@ ShortcutIndex::ShortcutIndex(const std::vector<model::Snippet>& snippets) {
             const auto& keyCode = snippet.hotkeyKeyCode;
             // A key code that no key has (only an edited file can hold one) never matches.
             if (keyCode && snippet.hotkeyModifiers && *keyCode >= 0 && *keyCode <= 0xFFFF) {
-                hotkeys_[{static_cast<platform::KeyCode>(*keyCode), *snippet.hotkeyModifiers}]
-                    .push_back(index);
+                const platform::Hotkey hotkey{static_cast<platform::KeyCode>(*keyCode),
+                                              *snippet.hotkeyModifiers};
+                auto& withIt = hotkeys_[hotkey];
+                if (withIt.empty()) {
+                    combinations_.push_back(hotkey);
+                }
+                withIt.push_back(index);
             }
         }
         // The empty text ends every text: it would fire at every key and erase typing.

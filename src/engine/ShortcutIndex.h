@@ -61,6 +61,8 @@ class ShortcutIndex {
     // The enabled hotkey snippets with exactly this key and these modifiers, in store order.
     std::span<const SnippetIndex> hotkeys(platform::KeyCode keyCode,
                                           platform::EventFlags modifiers) const;
+    // Every combination that hotkeys() answers for, each once, in store order.
+    const std::vector<platform::Hotkey>& hotkeyCombinations() const { return combinations_; }
 
   private:
     static constexpr SnippetIndex none = UINT32_MAX;
@@ -87,17 +89,13 @@ class ShortcutIndex {
     std::vector<std::uint32_t> afterDelimiterLengths_;
     std::vector<std::uint32_t> instantLengths_;
 
-    struct Hotkey {
-        platform::KeyCode keyCode;
-        platform::EventFlags modifiers;
-        bool operator==(const Hotkey&) const = default;
-    };
     struct HotkeyHash {
-        std::size_t operator()(const Hotkey& hotkey) const noexcept {
+        std::size_t operator()(const platform::Hotkey& hotkey) const noexcept {
             return std::hash<std::uint64_t>{}(hotkey.modifiers * 65599u + hotkey.keyCode);
         }
     };
-    std::unordered_map<Hotkey, std::vector<SnippetIndex>, HotkeyHash> hotkeys_;
+    std::unordered_map<platform::Hotkey, std::vector<SnippetIndex>, HotkeyHash> hotkeys_;
+    std::vector<platform::Hotkey> combinations_;
 };
 
 } // namespace quillo::engine

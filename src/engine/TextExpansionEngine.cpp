@@ -100,6 +100,7 @@ TextExpansionEngine::~TextExpansionEngine() {
 
 void TextExpansionEngine::rebuildIndex() {
     index_ = ShortcutIndex(snippetStore_.snippets());
+    services_.keyboardTap.setHotkeys(index_.hotkeyCombinations());
 }
 
 void TextExpansionEngine::start() {

@@ -1,7 +1,6 @@
 #include "main/DesktopRun.h"
 
 #include "app/AppDelegate.h"
-#include "main/UiDesktopHooks.h"
 #include "ui/OnboardingView.h"
 #include "ui/QuilloApp.h"
 #include "ui/SettingsView.h"
@@ -41,24 +40,6 @@ int signalDescriptor() {
 }
 
 } // namespace
-
-std::vector<std::pair<platform::KeyCode, platform::EventFlags>>
-grabbedHotkeys(const std::vector<model::Snippet>& snippets) {
-    std::vector<std::pair<platform::KeyCode, platform::EventFlags>> hotkeys;
-    for (const auto& snippet : snippets) {
-        if (!snippet.isEnabled || snippet.triggerMode != model::Snippet::TriggerMode::hotkey ||
-            !snippet.hotkeyKeyCode || !snippet.hotkeyModifiers || *snippet.hotkeyKeyCode < 0 ||
-            *snippet.hotkeyKeyCode > 0xFFFF) {
-            continue;
-        }
-        const std::pair combination(static_cast<platform::KeyCode>(*snippet.hotkeyKeyCode),
-                                    *snippet.hotkeyModifiers);
-        if (std::find(hotkeys.begin(), hotkeys.end(), combination) == hotkeys.end()) {
-            hotkeys.push_back(combination);
-        }
-    }
-    return hotkeys;
-}
 
 bool keepMemoryPrivate() {
     // A process that is not dumpable leaves no core file, and a crash reporter gets nothing to
@@ -138,14 +119,8 @@ int runDesktop(int argc, char** argv, const DesktopOptions& options) {
     }
     firstConnection.reset();
     app::AppDelegate delegate(desktop->services());
-    installUiDesktopHooks();
 
     auto& tap = desktop->keyboardTap();
-    model::SnippetStore& store = delegate.snippetStore();
-    const auto followSnippets = [&] { tap.setGrabbedHotkeys(grabbedHotkeys(store.snippets())); };
-    followSnippets();
-    const auto subscription = store.subscribe(followSnippets);
-
     ui::QuilloApp quilloApp(delegate, {.trayAvailable = QSystemTrayIcon::isSystemTrayAvailable(),
                                        .moreAppsUrl = {},
                                        .quit = [] { QApplication::quit(); }});

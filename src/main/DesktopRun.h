@@ -3,12 +3,8 @@
 // SIGTERM). Without a usable X display it says what it needs and ends.
 #pragma once
 
-#include "model/Snippet.h"
-#include "platform/Platform.h"
-
 #include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace quillo::cli {
@@ -31,10 +27,5 @@ int runDesktop(int argc, char** argv, const DesktopOptions& options = {});
 // core files and crash reports, and out of reach of other programs' debuggers. False when the
 // system refused.
 bool keepMemoryPrivate();
-
-// The key combinations of the enabled hotkey snippets, which the keyboard tap has to grab. A
-// stored key code outside the 16-bit range belongs to no key and is left out.
-std::vector<std::pair<platform::KeyCode, platform::EventFlags>>
-grabbedHotkeys(const std::vector<model::Snippet>& snippets);
 
 } // namespace quillo::cli

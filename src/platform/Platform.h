@@ -108,6 +108,13 @@ inline void KeyEvent::setText(std::u16string_view units) {
 // ---------------------------------------------------------------------------------------------
 // Keyboard in and out.
 
+// A key with exactly these modifiers that starts an expansion wherever it is pressed.
+struct Hotkey {
+    KeyCode keyCode = 0;
+    EventFlags modifiers = 0;
+    bool operator==(const Hotkey&) const = default;
+};
+
 // System-wide key events of the user: key-downs, key-ups and modifier changes, and the clicks
 // and window changes that end a run of typing. The handler runs on the main thread, one event at
 // a time, and answers true to withhold the event from the focused application.
@@ -135,6 +142,11 @@ class KeyboardTap {
     // The user's events reach the application again. A hold asked for and not yet in force is
     // called off: its `established` gets false.
     virtual void endHold() = 0;
+
+    // The hotkeys of the moment, each once, given whenever they change. A system that lets a
+    // program withhold a key only when it asked for that key beforehand (X11) asks for these;
+    // the handler still decides at each press.
+    virtual void setHotkeys(std::vector<Hotkey> hotkeys) = 0;
 };
 
 // How long an expansion waits between its stages. Where events may overtake each other or an
@@ -168,6 +180,11 @@ class KeyboardLayout {
   public:
     virtual ~KeyboardLayout() = default;
     virtual std::u16string textForKey(KeyCode keyCode) const = 0;
+    // The key of a press that the window system reported to one of the program's windows, by
+    // its scan code and its native virtual key (on X11 the key code and the key symbol); none
+    // when the codes do not tell.
+    virtual std::optional<KeyCode> keyForNativeCodes(std::uint32_t scanCode,
+                                                     std::uint32_t virtualKey) const = 0;
 };
 
 // True while a password field (or a password prompt) has the keyboard.
@@ -231,6 +248,15 @@ class Pasteboard {
 // ---------------------------------------------------------------------------------------------
 // Other applications and the desktop.
 
+// An application that a snippet's filter can name.
+struct Application {
+    std::string id;       // what frontmostApplicationId() says while it is in front
+    std::string name;     // what the desktop's launcher calls it
+    std::string iconName; // a theme icon name or an absolute path; may be empty
+    bool isOpen = false;  // it has a window open now
+    bool operator==(const Application&) const = default;
+};
+
 class Workspace {
   public:
     virtual ~Workspace() = default;
@@ -238,6 +264,9 @@ class Workspace {
     // the window's class on X11); none when it cannot be told.
     virtual std::optional<std::string> frontmostApplicationId() const = 0;
     virtual void openUrl(const std::string& url) = 0;
+    // The installed applications and those with a window open now, one entry per id: first the
+    // open ones that are not installed, then the installed ones by name.
+    virtual std::vector<Application> applications() const = 0;
 };
 
 class Sound {

@@ -10,11 +10,6 @@ namespace quillo::ui {
 
 namespace {
 
-KeyRecorder::NativeKeyTranslator& nativeTranslator() {
-    static KeyRecorder::NativeKeyTranslator translator;
-    return translator;
-}
-
 // Qt's key names, shifted symbols included, at their place on a US keyboard.
 struct QtKey {
     int qtKey;
@@ -166,17 +161,14 @@ platform::EventFlags modifierFlags(Qt::KeyboardModifiers modifiers) {
 
 } // namespace
 
-void KeyRecorder::setNativeKeyTranslator(NativeKeyTranslator translator) {
-    nativeTranslator() = std::move(translator);
-}
-
-std::optional<RecordedKey> KeyRecorder::recordedKey(const QKeyEvent& event) {
+std::optional<RecordedKey> KeyRecorder::recordedKey(const QKeyEvent& event) const {
     if (isModifierOnly(event.key())) {
         return std::nullopt;
     }
     const platform::EventFlags modifiers = modifierFlags(event.modifiers());
-    if (const auto& translate = nativeTranslator(); translate && event.nativeScanCode() != 0) {
-        if (const auto keyCode = translate(event.nativeScanCode(), event.nativeVirtualKey())) {
+    if (event.nativeScanCode() != 0) {
+        if (const auto keyCode = keyboardLayout_.keyForNativeCodes(event.nativeScanCode(),
+                                                                   event.nativeVirtualKey())) {
             return RecordedKey{*keyCode, modifiers};
         }
     }
@@ -188,8 +180,9 @@ std::optional<RecordedKey> KeyRecorder::recordedKey(const QKeyEvent& event) {
     return std::nullopt;
 }
 
-KeyRecorder::KeyRecorder(model::AppSettings& settings, QObject* parent)
-    : QObject(parent), settings_(settings) {}
+KeyRecorder::KeyRecorder(model::AppSettings& settings,
+                         const platform::KeyboardLayout& keyboardLayout, QObject* parent)
+    : QObject(parent), settings_(settings), keyboardLayout_(keyboardLayout) {}
 
 KeyRecorder::~KeyRecorder() {
     if (mode_ != Mode::none) {

@@ -31,18 +31,10 @@ struct RecordedKey {
 class KeyRecorder : public QObject {
     Q_OBJECT
   public:
-    // Answers the key of a window system's native key press: the scan code (an X key code on
-    // X11) and the native virtual key (the key symbol on X11). None when it cannot tell.
-    using NativeKeyTranslator =
-        std::function<std::optional<platform::KeyCode>(std::uint32_t, std::uint32_t)>;
-    // The desktop backend's translation, installed once at start-up. Without one, or for events
-    // with no native code (synthetic ones), the key is told from Qt's key name on a US keyboard.
-    static void setNativeKeyTranslator(NativeKeyTranslator translator);
-    // The key of a key press; none for keys that are only modifiers (Shift, Ctrl, Caps Lock...),
-    // which a recording does not take.
-    static std::optional<RecordedKey> recordedKey(const QKeyEvent& event);
-
-    explicit KeyRecorder(model::AppSettings& settings, QObject* parent = nullptr);
+    // `keyboardLayout` tells the key of a press from its native codes; where it cannot (and for
+    // synthetic presses, which have none) the key is told from Qt's key name on a US keyboard.
+    KeyRecorder(model::AppSettings& settings, const platform::KeyboardLayout& keyboardLayout,
+                QObject* parent = nullptr);
     ~KeyRecorder() override;
 
     using Handler = std::function<void(RecordedKey)>;
@@ -62,6 +54,10 @@ class KeyRecorder : public QObject {
     }
     bool isRecording() const { return mode_ != Mode::none; }
 
+    // The key of a key press; none for keys that are only modifiers (Shift, Ctrl, Caps Lock...),
+    // which a recording does not take.
+    std::optional<RecordedKey> recordedKey(const QKeyEvent& event) const;
+
   signals:
     // A recording started or ended.
     void recordingChanged();
@@ -74,6 +70,7 @@ class KeyRecorder : public QObject {
     void start(Mode mode, const model::Uuid& stepId, Handler onKey);
 
     model::AppSettings& settings_;
+    const platform::KeyboardLayout& keyboardLayout_;
     Mode mode_ = Mode::none;
     model::Uuid stepId_;
     Handler onKey_;

@@ -20,7 +20,7 @@ namespace quillo::ui {
 
 NewSnippetSheet::NewSnippetSheet(model::SnippetStore& store, model::AppSettings& settings,
                                  const platform::KeyboardLayout& keyboardLayout, QWidget* parent)
-    : QDialog(parent), store_(store), recorder_(new KeyRecorder(settings, this)) {
+    : QDialog(parent), store_(store), recorder_(new KeyRecorder(settings, keyboardLayout, this)) {
     setObjectName(QStringLiteral("newSnippetSheet"));
     setWindowTitle(QStringLiteral("New Snippet"));
     setModal(true);

@@ -79,9 +79,9 @@ OnboardingView& QuilloApp::onboarding() {
 
 SettingsView& QuilloApp::ensureSettingsWindow() {
     if (!settings_) {
-        settings_ = std::make_unique<SettingsView>(delegate_.snippetStore(), delegate_.settings(),
-                                                   delegate_.permissionsManager(),
-                                                   delegate_.services().keyboardLayout);
+        settings_ = std::make_unique<SettingsView>(
+            delegate_.snippetStore(), delegate_.settings(), delegate_.permissionsManager(),
+            delegate_.services().keyboardLayout, delegate_.services().workspace);
         settings_->about()->setPasswordFieldsNote(passwordFieldsNote());
         settings_->addAction(menuBar_->settingsAction());
         settings_->addAction(menuBar_->quitAction());

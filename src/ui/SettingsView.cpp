@@ -13,7 +13,7 @@ namespace quillo::ui {
 
 SettingsView::SettingsView(model::SnippetStore& snippetStore, model::AppSettings& settings,
                            app::PermissionsManager&, const platform::KeyboardLayout& keyboardLayout,
-                           QWidget* parent)
+                           const platform::Workspace& workspace, QWidget* parent)
     : QWidget(parent, Qt::Window) {
     setObjectName(QStringLiteral("settings"));
     setWindowTitle(QStringLiteral("Quillo Settings"));
@@ -28,7 +28,7 @@ SettingsView::SettingsView(model::SnippetStore& snippetStore, model::AppSettings
     column->addWidget(tabs_);
 
     general_ = new GeneralSettingsView(settings);
-    tabs_->addTab(new SnippetListView(snippetStore, settings, keyboardLayout),
+    tabs_->addTab(new SnippetListView(snippetStore, settings, keyboardLayout, workspace),
                   symbolIcon(QStringLiteral("text.quote")), QStringLiteral("Snippets"));
     tabs_->addTab(general_, symbolIcon(QStringLiteral("gear")), QStringLiteral("General"));
     tabs_->addTab(new HelpView, symbolIcon(QStringLiteral("questionmark.circle")),

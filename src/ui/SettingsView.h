@@ -24,7 +24,8 @@ class SettingsView : public QWidget {
     // The keyboard layout names the keys of hotkeys and macro steps.
     SettingsView(model::SnippetStore& snippetStore, model::AppSettings& settings,
                  app::PermissionsManager& permissions,
-                 const platform::KeyboardLayout& keyboardLayout, QWidget* parent = nullptr);
+                 const platform::KeyboardLayout& keyboardLayout,
+                 const platform::Workspace& workspace, QWidget* parent = nullptr);
 
     QTabWidget* tabs() const { return tabs_; }
     GeneralSettingsView* generalSettings() const { return general_; }

@@ -61,9 +61,9 @@ QColor red() {
 
 SnippetEditorView::SnippetEditorView(model::SnippetStore& store, model::AppSettings& settings,
                                      const platform::KeyboardLayout& keyboardLayout,
-                                     QWidget* parent)
+                                     const platform::Workspace& workspace, QWidget* parent)
     : QWidget(parent), store_(store), keyboardLayout_(keyboardLayout),
-      recorder_(new KeyRecorder(settings, this)) {
+      recorder_(new KeyRecorder(settings, keyboardLayout, this)) {
     setObjectName(QStringLiteral("snippetEditor"));
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
@@ -238,8 +238,8 @@ SnippetEditorView::SnippetEditorView(model::SnippetStore& store, model::AppSetti
             [this] { addApp(&model::Snippet::blockedApps); });
     connect(recorder_, &KeyRecorder::recordingChanged, this, &SnippetEditorView::refresh);
 
-    appChooser_ = [this](std::function<void(std::optional<std::string>)> done) {
-        auto* picker = new AppPicker(AppPicker::availableApplications(), window());
+    appChooser_ = [this, &workspace](std::function<void(std::optional<std::string>)> done) {
+        auto* picker = new AppPicker(workspace.applications(), window());
         picker->setAttribute(Qt::WA_DeleteOnClose);
         connect(picker, &QDialog::finished, this, [picker, done](int result) {
             const QString id = picker->chosenId();

@@ -39,7 +39,8 @@ class SnippetEditorView : public QWidget {
     Q_OBJECT
   public:
     SnippetEditorView(model::SnippetStore& store, model::AppSettings& settings,
-                      const platform::KeyboardLayout& keyboardLayout, QWidget* parent = nullptr);
+                      const platform::KeyboardLayout& keyboardLayout,
+                      const platform::Workspace& workspace, QWidget* parent = nullptr);
     ~SnippetEditorView() override;
 
     // Shows the snippet as the store holds it. The same snippet again (the store's echo of an

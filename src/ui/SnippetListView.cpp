@@ -40,7 +40,8 @@ QToolButton* barButton(const QString& symbol, const QString& objectName, const Q
 } // namespace
 
 SnippetListView::SnippetListView(model::SnippetStore& store, model::AppSettings& settings,
-                                 const platform::KeyboardLayout& keyboardLayout, QWidget* parent)
+                                 const platform::KeyboardLayout& keyboardLayout,
+                                 const platform::Workspace& workspace, QWidget* parent)
     : QWidget(parent), store_(store), settings_(settings), keyboardLayout_(keyboardLayout),
       model_(new SnippetListModel(store, keyboardLayout, this)) {
     setObjectName(QStringLiteral("snippetList"));
@@ -112,7 +113,7 @@ SnippetListView::SnippetListView(model::SnippetStore& store, model::AppSettings&
     placeholder_->setObjectName(QStringLiteral("placeholder"));
     placeholder_->setAlignment(Qt::AlignCenter);
     typography::makeTertiary(placeholder_);
-    editor_ = new SnippetEditorView(store_, settings_, keyboardLayout_, detail_);
+    editor_ = new SnippetEditorView(store_, settings_, keyboardLayout_, workspace, detail_);
     detail_->addWidget(placeholder_);
     detail_->addWidget(editor_);
     split->addWidget(listPane);

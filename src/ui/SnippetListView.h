@@ -36,7 +36,8 @@ class SnippetListView : public QWidget {
     Q_OBJECT
   public:
     SnippetListView(model::SnippetStore& store, model::AppSettings& settings,
-                    const platform::KeyboardLayout& keyboardLayout, QWidget* parent = nullptr);
+                    const platform::KeyboardLayout& keyboardLayout,
+                    const platform::Workspace& workspace, QWidget* parent = nullptr);
     ~SnippetListView() override;
 
     const std::set<model::Uuid>& selection() const { return selection_; }

@@ -49,6 +49,7 @@ class Tap final : public platform::KeyboardTap {
     void beginHold(std::function<void(bool)> established) override { established(false); }
     void replay(const KeyEvent&) override {}
     void endHold() override {}
+    void setHotkeys(std::vector<platform::Hotkey>) override {}
     void press(const KeyEvent& event) { handler_(event); }
 
   private:

@@ -288,25 +288,32 @@ TEST_F(EngineTest, HotkeyTriesTheNextSnippetWhenTheFirstIsBlocked) {
     EXPECT_EQ(calls[0].text, "second");
 }
 
-TEST_F(EngineTest, HotkeyWithImpossibleKeyCodeNeverMatches) {
-    auto wide = hotkeySnippet(key::m, flag::control, "wide");
-    wide.hotkeyKeyCode = 65536 + key::m;
-    auto negative = hotkeySnippet(key::m, flag::control, "negative");
-    negative.hotkeyKeyCode = -1;
-    useSnippets({wide, negative});
+TEST_F(EngineTest, TheTapIsToldOfEveryHotkeyThatCanFireAndOnlyThose) {
+    const auto with = [](auto change) {
+        auto snippet = hotkeySnippet(key::m, flag::control, "x");
+        change(snippet);
+        return snippet;
+    };
+    useSnippets({
+        hotkeySnippet(key::a, flag::control | flag::shift, "first"),
+        with([](Snippet& s) { s.isEnabled = false; }),
+        with([](Snippet& s) { s.triggerMode = Mode::afterDelimiter; }),
+        with([](Snippet& s) { s.hotkeyModifiers.reset(); }),
+        // Key codes that no key has (only an edited file can hold one).
+        with([](Snippet& s) { s.hotkeyKeyCode = 65536 + key::m; }),
+        with([](Snippet& s) { s.hotkeyKeyCode = -1; }),
+        hotkeySnippet(key::a, flag::control | flag::shift, "the same combination again"),
+        hotkeySnippet(key::v, flag::option, "second"),
+    });
+    EXPECT_EQ(desktop.hotkeys(),
+              (std::vector<platform::Hotkey>{{key::a, flag::control | flag::shift},
+                                             {key::v, flag::option}}));
     EXPECT_FALSE(press(key::m, flag::control));
     EXPECT_FALSE(press(0xFFFF, flag::control));
     EXPECT_TRUE(calls.empty());
-}
 
-TEST_F(EngineTest, HotkeyNeedsBothKeyAndModifiersAndTheMode) {
-    auto noModifiers = hotkeySnippet(key::m, flag::control, "a");
-    noModifiers.hotkeyModifiers.reset();
-    auto wrongMode = hotkeySnippet(key::m, flag::control, "b");
-    wrongMode.triggerMode = Mode::afterDelimiter;
-    useSnippets({noModifiers, wrongMode});
-    EXPECT_FALSE(press(key::m, flag::control));
-    EXPECT_TRUE(calls.empty());
+    useSnippets({});
+    EXPECT_TRUE(desktop.hotkeys().empty());
 }
 
 TEST_F(EngineTest, BufferFollowsEditingKeys) {

@@ -21,6 +21,10 @@ class FakeKeyboardLayout : public platform::KeyboardLayout {
         const auto found = texts.find(keyCode);
         return found == texts.end() ? std::u16string() : found->second;
     }
+    std::optional<platform::KeyCode> keyForNativeCodes(std::uint32_t,
+                                                       std::uint32_t) const override {
+        return std::nullopt;
+    }
 };
 
 // ---------------------------------------------------------------------------------------------

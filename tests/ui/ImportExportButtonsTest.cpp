@@ -46,7 +46,8 @@ struct Page {
     uitest::Desktop desktop;
     QTemporaryDir folder;
     ui::SnippetListView view{desktop.delegate().snippetStore(), desktop.delegate().settings(),
-                             desktop.delegate().services().keyboardLayout};
+                             desktop.delegate().services().keyboardLayout,
+                             desktop.delegate().services().workspace};
     QString path = folder.filePath(QStringLiteral("chosen.json"));
     std::vector<ImportExportButtons::Choice> asked;
 

@@ -12,16 +12,31 @@ using ui::RecordedKey;
 
 namespace {
 
-std::optional<RecordedKey> keyOf(int qtKey, Qt::KeyboardModifiers modifiers,
-                                 std::uint32_t scanCode = 0, std::uint32_t keySym = 0) {
-    const QKeyEvent event(QEvent::KeyPress, qtKey, modifiers, scanCode, keySym, 0);
-    return KeyRecorder::recordedKey(event);
-}
+// A German layout: the key right of T (X key code 29) types "z" but is the Y key's place (16).
+class GermanLayout final : public platform::KeyboardLayout {
+  public:
+    std::u16string textForKey(platform::KeyCode) const override { return {}; }
+    std::optional<platform::KeyCode> keyForNativeCodes(std::uint32_t scanCode,
+                                                       std::uint32_t) const override {
+        return scanCode == 29 ? std::optional<platform::KeyCode>(16) : std::nullopt;
+    }
+};
 
 } // namespace
 
 class KeyRecorderTest : public QObject {
     Q_OBJECT
+
+    std::optional<RecordedKey> keyOf(int qtKey, Qt::KeyboardModifiers modifiers,
+                                     std::uint32_t scanCode = 0, std::uint32_t keySym = 0) {
+        const QKeyEvent event(QEvent::KeyPress, qtKey, modifiers, scanCode, keySym, 0);
+        return german_.recordedKey(event);
+    }
+
+    uitest::Desktop desktop_;
+    GermanLayout layout_;
+    KeyRecorder german_{desktop_.delegate().settings(), layout_};
+
   private slots:
     void withoutANativeCodeTheKeyIsToldByItsUsPlace() {
         struct Case {
@@ -55,20 +70,11 @@ class KeyRecorderTest : public QObject {
         }
     }
 
-    void theBackendTellsTheKeyOfANativePress() {
-        // A German layout: the key right of T types "z" but is the Y key's place (16).
-        KeyRecorder::setNativeKeyTranslator(
-            [](std::uint32_t scanCode, std::uint32_t) -> std::optional<platform::KeyCode> {
-                if (scanCode == 29) {
-                    return platform::KeyCode{16};
-                }
-                return std::nullopt;
-            });
+    void theLayoutTellsTheKeyOfANativePress() {
         QCOMPARE(keyOf(Qt::Key_Z, Qt::ControlModifier, 29)->keyCode, platform::KeyCode{16});
         // What the backend cannot tell, and synthetic presses, fall back to Qt's name.
         QCOMPARE(keyOf(Qt::Key_Z, Qt::ControlModifier, 200)->keyCode, platform::KeyCode{6});
         QCOMPARE(keyOf(Qt::Key_Z, Qt::ControlModifier, 0)->keyCode, platform::KeyCode{6});
-        KeyRecorder::setNativeKeyTranslator(nullptr);
     }
 
     void aRecordingSwallowsKeysAndHoldsTheEngine() {
@@ -76,7 +82,7 @@ class KeyRecorderTest : public QObject {
         auto& settings = desktop.delegate().settings();
         QLineEdit field;
         field.show();
-        KeyRecorder recorder(settings);
+        KeyRecorder recorder(settings, desktop.delegate().services().keyboardLayout);
         std::vector<RecordedKey> heard;
         recorder.startHotkey([&](RecordedKey key) { heard.push_back(key); });
         QVERIFY(settings.isRecordingHotkey());
@@ -92,7 +98,7 @@ class KeyRecorderTest : public QObject {
 
         // Destroying a recorder ends its recording.
         {
-            KeyRecorder other(settings);
+            KeyRecorder other(settings, desktop.delegate().services().keyboardLayout);
             other.startStep(model::Uuid::random(), [](RecordedKey) {});
             QVERIFY(settings.isRecordingHotkey());
         }

@@ -32,7 +32,7 @@ class SettingsViewTest : public QObject {
         uitest::Desktop desktop;
         auto& d = desktop.delegate();
         SettingsView window(d.snippetStore(), d.settings(), d.permissionsManager(),
-                            d.services().keyboardLayout);
+                            d.services().keyboardLayout, d.services().workspace);
         QTabWidget* tabs = window.tabs();
         QStringList titles;
         for (int i = 0; i < tabs->count(); ++i) {

@@ -28,7 +28,8 @@ namespace {
 struct Editor {
     uitest::Desktop desktop;
     SnippetEditorView editor{desktop.delegate().snippetStore(), desktop.delegate().settings(),
-                             desktop.delegate().services().keyboardLayout};
+                             desktop.delegate().services().keyboardLayout,
+                             desktop.delegate().services().workspace};
     model::Uuid id;
 
     explicit Editor(model::Snippet snippet) : id(snippet.id) {
@@ -291,7 +292,7 @@ class SnippetEditorViewTest : public QObject {
         uitest::Desktop desktop;
         auto& d = desktop.delegate();
         ui::SettingsView window(d.snippetStore(), d.settings(), d.permissionsManager(),
-                                d.services().keyboardLayout);
+                                d.services().keyboardLayout, d.services().workspace);
         window.show();
         auto* page = qobject_cast<ui::SnippetListView*>(window.tabs()->widget(0));
         QVERIFY(page);

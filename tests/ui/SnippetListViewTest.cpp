@@ -25,7 +25,8 @@ namespace {
 struct Page {
     uitest::Desktop desktop;
     SnippetListView view{desktop.delegate().snippetStore(), desktop.delegate().settings(),
-                         desktop.delegate().services().keyboardLayout};
+                         desktop.delegate().services().keyboardLayout,
+                         desktop.delegate().services().workspace};
 
     Page() {
         view.resize(760, 520);

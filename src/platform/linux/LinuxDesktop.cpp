@@ -3,7 +3,6 @@
 #include "platform/linux/AccessibilitySwitch.h"
 #include "platform/linux/AtspiPasswordFields.h"
 #include "platform/linux/CanberraSound.h"
-#include "platform/linux/LinuxFiles.h"
 #include "platform/linux/LinuxLoginItem.h"
 #include "platform/linux/LinuxPreferences.h"
 #include "platform/linux/QtAlerts.h"
@@ -21,7 +20,9 @@
 #include "platform/linux/X11Trust.h"
 #include "platform/linux/X11Workspace.h"
 #include "platform/linux/XTestEventPoster.h"
+#include "platform/linux/XdgPaths.h"
 #include "platform/linux/XlibHeaders.h"
+#include "platform/posix/PosixFiles.h"
 
 #include <QCoreApplication>
 
@@ -111,7 +112,7 @@ struct LinuxDesktop::Parts {
     QtAlerts alerts;
     LinuxPreferences preferences;
     LinuxLoginItem loginItem;
-    LinuxFiles files;
+    posix::PosixFiles files{dataFolder()};
     QtNetwork network;
 };
 

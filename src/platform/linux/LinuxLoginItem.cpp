@@ -1,7 +1,8 @@
 #include "platform/linux/LinuxLoginItem.h"
 
-#include "platform/linux/LinuxFiles.h"
+#include "platform/linux/DesktopEntries.h"
 #include "platform/linux/XdgPaths.h"
+#include "platform/posix/PosixFiles.h"
 
 #include <cerrno>
 #include <cstring>
@@ -17,16 +18,6 @@ namespace {
 
 std::string entryFileName() {
     return std::string(applicationId) + ".desktop";
-}
-
-std::string_view trimmed(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) {
-        text.remove_suffix(1);
-    }
-    return text;
 }
 
 // The program as one argument of an Exec key: quoted when it holds a character that the
@@ -98,27 +89,12 @@ std::string entryText(const fs::path& program) {
 
 // Whether the entry, as the desktop reads it, starts the program.
 bool entryStartsProgram(std::string_view text) {
-    bool inMainGroup = false;
-    while (!text.empty()) {
-        const auto end = text.find('\n');
-        const std::string_view line = trimmed(text.substr(0, end));
-        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-        if (line.starts_with('[')) {
-            inMainGroup = line == "[Desktop Entry]";
-            continue;
-        }
-        const auto equals = line.find('=');
-        if (!inMainGroup || equals == std::string_view::npos) {
-            continue;
-        }
-        const std::string_view key = trimmed(line.substr(0, equals));
-        const std::string_view value = trimmed(line.substr(equals + 1));
-        if ((key == "Hidden" && value == "true") ||
-            (key == "X-GNOME-Autostart-enabled" && value == "false")) {
-            return false;
-        }
-    }
-    return true;
+    const auto keys = desktopEntryKeys(text);
+    const auto says = [&](std::string_view key, std::string_view value) {
+        const auto found = keys.find(key);
+        return found != keys.end() && found->second == value;
+    };
+    return !says("Hidden", "true") && !says("X-GNOME-Autostart-enabled", "false");
 }
 
 } // namespace
@@ -142,7 +118,7 @@ bool LinuxLoginItem::isEnabled() const {
     if (!entryFile_) {
         return false;
     }
-    auto bytes = readFile(*entryFile_);
+    auto bytes = posix::readFile(*entryFile_);
     if (!bytes) {
         return false;
     }
@@ -163,11 +139,12 @@ std::optional<std::string> LinuxLoginItem::setEnabled(bool enabled) {
     if (program_.empty()) {
         return programError_.empty() ? "cannot tell where the program is" : programError_;
     }
-    if (auto error = createFolders(entryFile_->parent_path())) {
+    if (auto error = posix::createFolders(entryFile_->parent_path())) {
         return error->description;
     }
     const std::string text = entryText(program_);
-    if (auto error = writeFileAtomically(*entryFile_, platform::Bytes(text.begin(), text.end()))) {
+    if (auto error =
+            posix::writeFileAtomically(*entryFile_, platform::Bytes(text.begin(), text.end()))) {
         return error->description;
     }
     return std::nullopt;

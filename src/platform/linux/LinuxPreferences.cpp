@@ -1,7 +1,7 @@
 #include "platform/linux/LinuxPreferences.h"
 
-#include "platform/linux/LinuxFiles.h"
 #include "platform/linux/XdgPaths.h"
+#include "platform/posix/PosixFiles.h"
 
 #include <exception>
 #include <nlohmann/json.hpp>
@@ -18,7 +18,7 @@ using Json = nlohmann::ordered_json;
 constexpr int maxKeptDepth = 16;
 
 Json readObject(const std::filesystem::path& file) {
-    auto bytes = readFile(file);
+    auto bytes = posix::readFile(file);
     if (!bytes) {
         return Json::object();
     }
@@ -79,10 +79,10 @@ void LinuxPreferences::write() const {
     try {
         const std::string text =
             values_->object.dump(4, ' ', false, Json::error_handler_t::replace) + "\n";
-        if (createFolders(file_->parent_path())) {
+        if (posix::createFolders(file_->parent_path())) {
             return;
         }
-        (void)writeFileAtomically(*file_, platform::Bytes(text.begin(), text.end()));
+        (void)posix::writeFileAtomically(*file_, platform::Bytes(text.begin(), text.end()));
     } catch (const std::exception&) {
         // Out of memory; the value stays in memory for this run.
     }

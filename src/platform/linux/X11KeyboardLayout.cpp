@@ -1,6 +1,9 @@
 #include "platform/linux/X11KeyboardLayout.h"
 
+#include "platform/linux/X11KeyCodes.h"
 #include "platform/linux/XlibHeaders.h"
+
+#include <limits>
 
 namespace quillo::x11 {
 
@@ -17,6 +20,16 @@ std::u16string X11KeyboardLayout::textForKey(platform::KeyCode keyCode) const {
         group = state.group;
     }
     return keymap_.textFor(*x, group << 13);
+}
+
+std::optional<platform::KeyCode> X11KeyboardLayout::keyForNativeCodes(std::uint32_t scanCode,
+                                                                      std::uint32_t keySym) const {
+    if (scanCode <= std::numeric_limits<XKeyCode>::max()) {
+        if (auto key = macKeyForEvdev(static_cast<XKeyCode>(scanCode))) {
+            return key;
+        }
+    }
+    return macKeyForKeySym(keySym);
 }
 
 } // namespace quillo::x11

@@ -479,8 +479,7 @@ bool X11KeyboardTap::isGrabbed(XKeyCode keyCode, unsigned state) const {
     return grabs_.contains(Grab{keyCode, state & modifierBits & ~ignored});
 }
 
-void X11KeyboardTap::setGrabbedHotkeys(
-    std::vector<std::pair<platform::KeyCode, platform::EventFlags>> hotkeys) {
+void X11KeyboardTap::setHotkeys(std::vector<platform::Hotkey> hotkeys) {
     hotkeys_ = std::move(hotkeys);
     if (context_ != 0) {
         regrab();

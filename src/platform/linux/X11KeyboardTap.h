@@ -11,7 +11,7 @@
 // the grab given up, any other is replayed to the focused window as if nothing had happened. Such
 // a key-down also appears in the recording; there it is skipped, so that the handler sees it once.
 //
-// The grabs follow the list given to setGrabbedHotkeys() and the keyboard mapping.
+// The grabs follow the list given to setHotkeys() and the keyboard mapping.
 //
 // The hold of an expansion is an active grab of the core keyboard: from then on the user's keys
 // come to this program on the control connection, and reach the handler from there; the
@@ -62,10 +62,10 @@ class X11KeyboardTap : public QObject, public platform::KeyboardTap {
     // The window the program's own keys went to at the last hold: the one it pastes into.
     Window pasteTarget() const { return pasteTarget_; }
 
-    // The hotkeys to grab, in the seam's encoding. Combinations the server cannot express (a key
-    // it does not have, Super on a server without it) are left out; one that another program
-    // holds is reported once on standard output.
-    void setGrabbedHotkeys(std::vector<std::pair<platform::KeyCode, platform::EventFlags>> hotkeys);
+    // Grabs the hotkeys. Combinations the server cannot express (a key it does not have, Super on
+    // a server without it) are left out; one that another program holds is reported once on
+    // standard output.
+    void setHotkeys(std::vector<platform::Hotkey> hotkeys) override;
 
   private:
     struct Grab {
@@ -137,7 +137,7 @@ class X11KeyboardTap : public QObject, public platform::KeyboardTap {
     // Per client, whether its last grab request was an XInput 2 one: the replies differ.
     std::map<XID, bool> pendingGrabs_;
 
-    std::vector<std::pair<platform::KeyCode, platform::EventFlags>> hotkeys_;
+    std::vector<platform::Hotkey> hotkeys_;
     std::set<Grab> grabs_;
     std::set<std::string> reportedConflicts_;
 };

@@ -1,28 +1,13 @@
 #include "platform/linux/X11OpenWindows.h"
 
-#include "platform/linux/XlibHeaders.h"
+#include "platform/linux/X11WindowClass.h"
 
 #include <algorithm>
 #include <memory>
-#include <optional>
 
 namespace quillo::x11 {
 
 namespace {
-
-std::optional<std::string> classOf(Display* display, Window window) {
-    XClassHint hint{};
-    if (!XGetClassHint(display, window, &hint)) {
-        return std::nullopt;
-    }
-    std::optional<std::string> result;
-    if (hint.res_class != nullptr && hint.res_class[0] != '\0') {
-        result = std::string(hint.res_class);
-    }
-    XFree(hint.res_name);
-    XFree(hint.res_class);
-    return result;
-}
 
 std::vector<Window> clientList(Display* display, Window root) {
     const Atom property = XInternAtom(display, "_NET_CLIENT_LIST", True);
@@ -95,10 +80,9 @@ std::vector<std::string> openWindowClasses() {
         windows = mappedTopLevels(display.get(), root);
     }
     for (const Window window : windows) {
-        if (auto windowClass = classOf(display.get(), window);
-            windowClass &&
-            std::find(classes.begin(), classes.end(), *windowClass) == classes.end()) {
-            classes.push_back(std::move(*windowClass));
+        if (auto name = windowClass(display.get(), window);
+            name && std::find(classes.begin(), classes.end(), *name) == classes.end()) {
+            classes.push_back(std::move(*name));
         }
     }
     return classes;

@@ -1,6 +1,10 @@
 #include "platform/linux/X11Workspace.h"
 
+#include "platform/linux/DesktopEntries.h"
 #include "platform/linux/X11Connection.h"
+#include "platform/linux/X11OpenWindows.h"
+#include "platform/linux/X11WindowClass.h"
+#include "platform/linux/XdgPaths.h"
 #include "platform/linux/XlibHeaders.h"
 
 #include <QDesktopServices>
@@ -14,20 +18,6 @@ namespace {
 
 // Deep enough for a reparenting window manager's frames, shallow enough to stay cheap.
 constexpr int maxSearchDepth = 3;
-
-std::optional<std::string> classOf(Display* display, Window window) {
-    XClassHint hint{};
-    if (!XGetClassHint(display, window, &hint)) {
-        return std::nullopt;
-    }
-    std::optional<std::string> result;
-    if (hint.res_class != nullptr) {
-        result = std::string(hint.res_class);
-    }
-    XFree(hint.res_name);
-    XFree(hint.res_class);
-    return result;
-}
 
 // A window property of one 32-bit value of the given type; none when it is absent or zero.
 std::optional<unsigned long> oneValue(Display* display, Window window, const char* name,
@@ -156,7 +146,7 @@ std::optional<std::string> focusedWindowClass(Display* display) {
     std::optional<std::string> result;
     if (const std::optional<Window> window = frontWindow(display)) {
         result = upOrDown(display, *window, DefaultRootWindow(display),
-                          [display](Window w) { return classOf(display, w); });
+                          [display](Window w) { return windowClass(display, w); });
     }
     trap.sync();
     return result;
@@ -175,6 +165,12 @@ std::optional<std::string> X11Workspace::frontmostApplicationId() const {
 
 void X11Workspace::openUrl(const std::string& url) {
     QDesktopServices::openUrl(QUrl(QString::fromStdString(url)));
+}
+
+std::vector<platform::Application> X11Workspace::applications() const {
+    return linuxdesktop::withOpenApplications(
+        linuxdesktop::installedApplications(linuxdesktop::applicationFolders()),
+        openWindowClasses());
 }
 
 } // namespace quillo::x11

@@ -30,6 +30,8 @@ class X11Workspace final : public platform::Workspace {
     explicit X11Workspace(Display* display) : display_(display) {}
     std::optional<std::string> frontmostApplicationId() const override;
     void openUrl(const std::string& url) override;
+    // The launcher files of the XDG folders and the windows open on the display.
+    std::vector<platform::Application> applications() const override;
 
   private:
     Display* display_;

@@ -29,10 +29,14 @@ std::optional<std::filesystem::path> configHome() {
     return baseFolder("XDG_CONFIG_HOME", ".config");
 }
 
+std::optional<std::filesystem::path> dataHome() {
+    return baseFolder("XDG_DATA_HOME", std::filesystem::path(".local") / "share");
+}
+
 } // namespace
 
 std::optional<std::filesystem::path> dataFolder() {
-    auto home = baseFolder("XDG_DATA_HOME", std::filesystem::path(".local") / "share");
+    auto home = dataHome();
     if (!home) {
         return std::nullopt;
     }
@@ -53,6 +57,28 @@ std::optional<std::filesystem::path> autostartFolder() {
         return std::nullopt;
     }
     return *home / "autostart";
+}
+
+std::vector<std::filesystem::path> applicationFolders() {
+    std::vector<std::filesystem::path> folders;
+    if (auto home = dataHome()) {
+        folders.push_back(*home / "applications");
+    }
+    std::string_view dirs;
+    if (const char* value = std::getenv("XDG_DATA_DIRS"); value != nullptr && value[0] != '\0') {
+        dirs = value;
+    } else {
+        dirs = "/usr/local/share/:/usr/share/";
+    }
+    while (!dirs.empty()) {
+        const auto colon = dirs.find(':');
+        // A relative folder is ignored, as the rules ask.
+        if (const auto dir = dirs.substr(0, colon); dir.starts_with('/')) {
+            folders.push_back(std::filesystem::path(dir) / "applications");
+        }
+        dirs.remove_prefix(colon == std::string_view::npos ? dirs.size() : colon + 1);
+    }
+    return folders;
 }
 
 } // namespace quillo::linuxdesktop

@@ -1,5 +1,6 @@
 #include "platform/sim/SimDesktop.h"
 
+#include "platform/posix/PosixFiles.h"
 #include "platform/sim/SimServices.h"
 #include "platform/sim/VirtualScheduler.h"
 #include "unicode/UnicodeText.h"
@@ -42,6 +43,7 @@ class SimKeyboardTap final : public platform::KeyboardTap {
         }
     }
     void replay(const KeyEvent& event) override { toField(event); }
+    void setHotkeys(std::vector<platform::Hotkey> wanted) override { hotkeys = std::move(wanted); }
     void endHold() override {
         holding = false;
         ++endings_;
@@ -61,6 +63,7 @@ class SimKeyboardTap final : public platform::KeyboardTap {
     bool refused = false;
     bool holdRefused = false;
     bool holding = false;
+    std::vector<platform::Hotkey> hotkeys;
     VirtualTime holdLatency{0};
 
   private:
@@ -95,7 +98,9 @@ struct SimDesktop::Impl {
     Impl(SimDesktop& desktop, std::filesystem::path filesRoot)
         : tap(scheduler),
           poster([this, &desktop](const KeyEvent& event) { posted(desktop, event); }),
-          files(std::move(filesRoot)), network(scheduler) {
+          files(filesRoot.empty() ? std::nullopt
+                                  : std::optional<std::filesystem::path>(std::move(filesRoot))),
+          network(scheduler) {
         tap.toField = [&desktop](const KeyEvent& event) { desktop.toField(event); };
     }
 
@@ -125,7 +130,7 @@ struct SimDesktop::Impl {
     SimAlerts alerts;
     SimPreferences preferences;
     SimLoginItem loginItem;
-    SimFiles files;
+    posix::PosixFiles files;
     SimNetwork network;
     bool fieldCopies = true;
     VirtualTime fetchDelay = std::chrono::milliseconds(100);
@@ -295,6 +300,10 @@ void SimDesktop::setHoldRefused(bool refused) {
 
 bool SimDesktop::holding() const {
     return impl_->tap.holding;
+}
+
+const std::vector<platform::Hotkey>& SimDesktop::hotkeys() const {
+    return impl_->tap.hotkeys;
 }
 
 // --- Switches and records ---------------------------------------------------------------------

@@ -146,6 +146,8 @@ class SimDesktop {
     // Another program holds the keyboard: the tap cannot hold it.
     void setHoldRefused(bool refused);
     bool holding() const;
+    // The hotkeys the tap was last told of.
+    const std::vector<platform::Hotkey>& hotkeys() const;
 
     void setFrontmostApplication(std::optional<std::string> id);
     void setSecureInput(bool on);

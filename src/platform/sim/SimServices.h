@@ -80,24 +80,6 @@ class SimLoginItem final : public platform::LoginItem {
 };
 
 // Real files: the program's own reading and writing is what its tests exercise.
-class SimFiles final : public platform::Files {
-  public:
-    explicit SimFiles(std::filesystem::path root) : root_(std::move(root)) {}
-
-    std::optional<std::filesystem::path> dataFolder() const override;
-    bool exists(const std::filesystem::path& path) const override;
-    std::optional<platform::FileError> createFolder(const std::filesystem::path& path) override;
-    std::optional<platform::FileError> move(const std::filesystem::path& from,
-                                            const std::filesystem::path& to) override;
-    platform::Result<platform::Bytes> read(const std::filesystem::path& path,
-                                           std::size_t maxBytes) const override;
-    std::optional<platform::FileError> writeAtomically(const std::filesystem::path& path,
-                                                       const platform::Bytes& data) override;
-
-  private:
-    std::filesystem::path root_;
-};
-
 class SimNetwork final : public platform::Network {
   public:
     explicit SimNetwork(VirtualScheduler& scheduler) : scheduler_(scheduler) {}
@@ -123,9 +105,11 @@ class SimWorkspace final : public platform::Workspace {
   public:
     std::optional<std::string> frontmostApplicationId() const override { return frontmost; }
     void openUrl(const std::string& url) override { opened.push_back(url); }
+    std::vector<platform::Application> applications() const override { return installed; }
 
     std::optional<std::string> frontmost;
     std::vector<std::string> opened;
+    std::vector<platform::Application> installed;
 };
 
 class SimSecureInput final : public platform::SecureInput {
@@ -162,6 +146,11 @@ class SimAlerts final : public platform::Alerts {
 class SimKeyboardLayout final : public platform::KeyboardLayout {
   public:
     std::u16string textForKey(platform::KeyCode keyCode) const override;
+    // The simulated desktop's presses reach no window of the program.
+    std::optional<platform::KeyCode> keyForNativeCodes(std::uint32_t,
+                                                       std::uint32_t) const override {
+        return std::nullopt;
+    }
 };
 
 } // namespace quillo::sim

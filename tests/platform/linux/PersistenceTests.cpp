@@ -1,8 +1,8 @@
 // The snippet store and the settings on the real Linux files, preferences and autostart entry,
 // all kept in a temporary folder.
-#include "platform/linux/LinuxFiles.h"
 #include "platform/linux/LinuxLoginItem.h"
 #include "platform/linux/LinuxPreferences.h"
+#include "platform/posix/PosixFiles.h"
 #include "support/PersistenceContract.h"
 
 #include <chrono>
@@ -18,12 +18,12 @@ namespace quillo::testing {
 namespace {
 
 namespace fs = std::filesystem;
-using linuxdesktop::LinuxFiles;
 using linuxdesktop::LinuxLoginItem;
 using linuxdesktop::LinuxPreferences;
 using persistence::decoded;
 using persistence::fileText;
 using persistence::writeText;
+using posix::PosixFiles;
 
 class LinuxBackend {
   public:
@@ -57,7 +57,7 @@ class LinuxBackend {
     fs::path autostartFolder() const { return root_ / "config" / "autostart"; }
 
     fs::path root_;
-    LinuxFiles files_;
+    PosixFiles files_;
     LinuxLoginItem loginItem_;
     std::unique_ptr<LinuxPreferences> preferences_;
     std::map<std::string, std::string> planted_;
@@ -86,7 +86,7 @@ TEST(SnippetStoreOnLinuxFiles, ASaveKilledAtAnyInstantLeavesOneWholeList) {
     // so that they fall before, during and between writes.
     const auto started = std::chrono::steady_clock::now();
     {
-        LinuxFiles files(data);
+        PosixFiles files(data);
         model::SnippetStore store(files);
         for (int i = 0; i < 3; ++i) {
             store.setSnippets(b);
@@ -109,7 +109,7 @@ TEST(SnippetStoreOnLinuxFiles, ASaveKilledAtAnyInstantLeavesOneWholeList) {
         const pid_t child = ::fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
-            LinuxFiles files(data);
+            PosixFiles files(data);
             model::SnippetStore store(files);
             for (;;) {
                 store.setSnippets(b);

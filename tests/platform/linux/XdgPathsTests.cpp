@@ -59,5 +59,20 @@ INSTANTIATE_TEST_SUITE_P(
                                 "/data/Quillo", "/settings/Quillo", "/settings/autostart"}),
     testing::CaseName());
 
+TEST(XdgApplicationFolders, AreTheDataHomeThenEachDataFolder) {
+    testing::ScopedEnvironment environment;
+    environment.set("XDG_DATA_HOME", "/data");
+    environment.set("XDG_DATA_DIRS", "/opt/share:relative::/usr/share/");
+    using Folders = std::vector<std::filesystem::path>;
+    EXPECT_EQ(applicationFolders(), (Folders{"/data/applications", "/opt/share/applications",
+                                             "/usr/share/applications"}));
+    environment.set("XDG_DATA_HOME", std::nullopt);
+    environment.set("XDG_DATA_DIRS", std::nullopt);
+    environment.set("HOME", "/home/ada");
+    EXPECT_EQ(applicationFolders(),
+              (Folders{"/home/ada/.local/share/applications", "/usr/local/share/applications",
+                       "/usr/share/applications"}));
+}
+
 } // namespace
 } // namespace quillo::linuxdesktop

@@ -1,5 +1,4 @@
-// The program's files on Linux: the data folder of the XDG base directories and POSIX reading
-// and writing.
+// The program's files on a POSIX system, for the Linux desktop and the simulated one alike.
 //
 // A write replaces the file whole and durably: the new bytes go to a file of their own in the
 // same folder, are flushed to the disk, and take the old file's name in one rename, after which
@@ -14,14 +13,15 @@
 #include <filesystem>
 #include <limits>
 #include <optional>
+#include <utility>
 
-namespace quillo::linuxdesktop {
+namespace quillo::posix {
 
-class LinuxFiles final : public platform::Files {
+class PosixFiles final : public platform::Files {
   public:
-    // $XDG_DATA_HOME/Quillo; none without a home folder.
-    LinuxFiles();
-    explicit LinuxFiles(std::filesystem::path dataFolder);
+    // `dataFolder` is where the program keeps its data; none when there is no such place.
+    explicit PosixFiles(std::optional<std::filesystem::path> dataFolder)
+        : dataFolder_(std::move(dataFolder)) {}
 
     std::optional<std::filesystem::path> dataFolder() const override { return dataFolder_; }
     // True for a file, a folder, or a link to one of them.
@@ -42,7 +42,7 @@ class LinuxFiles final : public platform::Files {
     std::optional<std::filesystem::path> dataFolder_;
 };
 
-// The same operations for the other files of the Linux desktop (preferences, autostart entry).
+// The same operations for files outside the data folder (preferences, the autostart entry).
 platform::Result<platform::Bytes>
 readFile(const std::filesystem::path& path,
          std::size_t maxBytes = std::numeric_limits<std::size_t>::max());
@@ -50,4 +50,4 @@ std::optional<platform::FileError> writeFileAtomically(const std::filesystem::pa
                                                        const platform::Bytes& data);
 std::optional<platform::FileError> createFolders(const std::filesystem::path& path);
 
-} // namespace quillo::linuxdesktop
+} // namespace quillo::posix

@@ -1,6 +1,4 @@
-#include "platform/linux/LinuxFiles.h"
-
-#include "platform/linux/XdgPaths.h"
+#include "platform/posix/PosixFiles.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -12,7 +10,7 @@
 #include <system_error>
 #include <unistd.h>
 
-namespace quillo::linuxdesktop {
+namespace quillo::posix {
 
 namespace fs = std::filesystem;
 using platform::Bytes;
@@ -216,20 +214,16 @@ std::optional<FileError> writeFileAtomically(const fs::path& path, const Bytes& 
     return std::nullopt;
 }
 
-LinuxFiles::LinuxFiles() : dataFolder_(linuxdesktop::dataFolder()) {}
-
-LinuxFiles::LinuxFiles(fs::path dataFolder) : dataFolder_(std::move(dataFolder)) {}
-
-bool LinuxFiles::exists(const fs::path& path) const {
+bool PosixFiles::exists(const fs::path& path) const {
     std::error_code ignored;
     return fs::exists(path, ignored);
 }
 
-std::optional<FileError> LinuxFiles::createFolder(const fs::path& path) {
+std::optional<FileError> PosixFiles::createFolder(const fs::path& path) {
     return createFolders(path);
 }
 
-std::optional<FileError> LinuxFiles::move(const fs::path& from, const fs::path& to) {
+std::optional<FileError> PosixFiles::move(const fs::path& from, const fs::path& to) {
     auto failure = [&](int error) {
         return FileError{"Could not move " + from.string() + " to " + to.string() + ": " +
                          std::strerror(error)};
@@ -250,12 +244,12 @@ std::optional<FileError> LinuxFiles::move(const fs::path& from, const fs::path& 
     return std::nullopt;
 }
 
-platform::Result<Bytes> LinuxFiles::read(const fs::path& path, std::size_t maxBytes) const {
+platform::Result<Bytes> PosixFiles::read(const fs::path& path, std::size_t maxBytes) const {
     return readFile(path, maxBytes);
 }
 
-std::optional<FileError> LinuxFiles::writeAtomically(const fs::path& path, const Bytes& data) {
+std::optional<FileError> PosixFiles::writeAtomically(const fs::path& path, const Bytes& data) {
     return writeFileAtomically(path, data);
 }
 
-} // namespace quillo::linuxdesktop
+} // namespace quillo::posix
