@@ -145,14 +145,25 @@ start_quillo() {
     fail "quillo did not say it is running"
 }
 
+# Gives the window the keyboard focus. A window is found by its title or class as soon as it has
+# one, which may be before it is mapped; focusing a window that is not viewable yet fails with
+# BadMatch and leaves the focus where it was, so the keys typed next would go elsewhere.
+focus_window() {
+    for _ in $(seq 50); do
+        timeout 5 xdotool windowfocus --sync "$1" 2>/dev/null && return 0
+        sleep 0.1
+    done
+    fail "the window $1 did not take the keyboard focus"
+}
+
 start_entry() {
     zenity --entry --title=quillo-e2e --text=type >"$work/entry.out" 2>/dev/null &
     entry_pid=$!
     pids+=($entry_pid)
-    entry_window=$(timeout 20 xdotool search --sync --name '^quillo-e2e$' | head -n1)
+    entry_window=$(timeout 20 xdotool search --sync --onlyvisible --name '^quillo-e2e$' | head -n1)
     [ -n "$entry_window" ] || fail "the zenity window did not appear"
     if [ "${1:-focus}" = focus ]; then
-        xdotool windowfocus --sync "$entry_window"
+        focus_window "$entry_window"
     fi
     # GTK takes a moment after mapping before its entry takes keys.
     sleep 0.5
@@ -179,13 +190,13 @@ start_terminal() {
     "$1" -e bash -c 'touch "$1.ready"; read -e line; printf "%s" "$line" >"$1.part"
         mv "$1.part" "$1"' _ "$work/terminal.out" &
     pids+=($!)
-    terminal_window=$(timeout 20 xdotool search --sync --class "$1" | tail -n1)
+    terminal_window=$(timeout 20 xdotool search --sync --onlyvisible --class "$1" | tail -n1)
     [ -n "$terminal_window" ] || fail "the $1 window did not appear"
     for _ in $(seq 200); do
         [ -e "$work/terminal.out.ready" ] && break
         sleep 0.05
     done
-    xdotool windowfocus --sync "$terminal_window"
+    focus_window "$terminal_window"
     sleep 0.5
 }
 
@@ -225,9 +236,9 @@ start_window() {
     "$@" >"$work/entry.out" 2>/dev/null &
     entry_pid=$!
     pids+=($entry_pid)
-    entry_window=$(timeout 20 xdotool search --sync --name "^$title\$" | head -n1)
+    entry_window=$(timeout 20 xdotool search --sync --onlyvisible --name "^$title\$" | head -n1)
     [ -n "$entry_window" ] || fail "the window $title did not appear"
-    xdotool windowfocus --sync "$entry_window"
+    focus_window "$entry_window"
     sleep 0.5
 }
 
@@ -312,9 +323,9 @@ start_password() {
     "$@" >"$work/password.out" 2>"$work/password.err" &
     password_pid=$!
     pids+=($password_pid)
-    password_window=$(timeout 20 xdotool search --sync --name "^$title\$" | head -n1)
+    password_window=$(timeout 20 xdotool search --sync --onlyvisible --name "^$title\$" | head -n1)
     [ -n "$password_window" ] || fail "the password window $title did not appear"
-    xdotool windowfocus --sync "$password_window"
+    focus_window "$password_window"
     sleep 0.5
 }
 
@@ -947,7 +958,7 @@ click_or_window_change)
     first=$entry_window
     type_keys 'om'
     start_terminal xterm
-    xdotool windowfocus --sync "$first"
+    focus_window "$first"
     sleep 0.3
     type_keys 'w '
     settle 0.5
