@@ -4,10 +4,14 @@
 // number_unsigned() for the others, string(), key(), start_object(), end_object(),
 // start_array() and end_array(), with the same values in the same order.
 //
-// It is several times faster than the library's parser, and it is strict in the other
-// direction: anything it is not sure to read exactly as the library would (a syntax error, a
-// number with a fraction or an exponent, minus zero, an integer beyond 64 bits, text that is
-// not UTF-8) makes it stop and answer false, and the caller then hands the document to the
+// It is kept for the start-up: through the library's SAX parser alone, loading a file of 100,000
+// snippets (28 MB) takes 2.2 times the CPU time it takes with this walk (485 ms against 216 ms,
+// quillo_bench load/100000), and the 280 ms that load takes on a quiet machine would grow beyond
+// the 400 ms a start may spend on it.
+//
+// The walk is strict: anything it is not sure to read exactly as the library would (a syntax
+// error, a number with a fraction or an exponent, minus zero, an integer beyond 64 bits, text
+// that is not UTF-8) makes it stop and answer false, and the caller then hands the document to the
 // library. A handler may stop the walk too, by answering false.
 #pragma once
 
