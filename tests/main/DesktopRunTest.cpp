@@ -7,7 +7,7 @@
 namespace {
 
 using namespace quillo;
-TEST(DesktopRun, leavesNoCoreFileOfWhatWasTyped) {
+TEST(DesktopRun, LeavesNoCoreFileOfWhatWasTyped) {
     // In a child of its own, so that the rest of the tests keep their core files.
     EXPECT_EXIT(
         {

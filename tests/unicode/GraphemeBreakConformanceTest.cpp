@@ -38,7 +38,7 @@ bool parseBreakLine(const std::string& line, BreakCase& parsed) {
     return any;
 }
 
-TEST(GraphemeBreakConformance, agreesWithUnicodeBreakTable) {
+TEST(GraphemeBreakConformance, AgreesWithUnicodeBreakTable) {
     std::ifstream file(breakTestPath);
     if (!file) {
         GTEST_SKIP() << breakTestPath << " is missing (Debian package unicode-data)";

@@ -25,7 +25,7 @@ struct CountCase {
 
 class GraphemeCount : public testing::TestWithParam<CountCase> {};
 
-TEST_P(GraphemeCount, countsUserPerceivedCharacters) {
+TEST_P(GraphemeCount, CountsUserPerceivedCharacters) {
     EXPECT_EQ(graphemeCount(GetParam().text), GetParam().characters);
     EXPECT_EQ(graphemeBoundaries(GetParam().text).size(), GetParam().characters + 1);
 }
@@ -44,7 +44,7 @@ INSTANTIATE_TEST_SUITE_P(
                     CountCase{"mixedText", "caf" + eAcuteDecomposed + " " + family, 6}),
     [](const testing::TestParamInfo<CountCase>& param) { return param.param.name; });
 
-TEST(UnicodeText, boundariesAreByteOffsets) {
+TEST(UnicodeText, BoundariesAreByteOffsets) {
     EXPECT_EQ(graphemeBoundaries(""), (std::vector<std::size_t>{0}));
     EXPECT_EQ(graphemeBoundaries("a" + eAcuteDecomposed + "b"),
               (std::vector<std::size_t>{0, 1, 4, 5}));
@@ -61,7 +61,7 @@ class IsNfc : public testing::TestWithParam<NfcCase> {};
 
 // The shortcut lookup skips normalising text that is already normalised, so isNfc must say yes
 // exactly when nfc would hand the text back unchanged.
-TEST_P(IsNfc, agreesWithNfc) {
+TEST_P(IsNfc, AgreesWithNfc) {
     const std::string& text = GetParam().text;
     EXPECT_EQ(isNfc(text), nfc(text) == text);
 }
@@ -81,7 +81,7 @@ INSTANTIATE_TEST_SUITE_P(
                     NfcCase{"truncatedSequence", "\xC3"}),
     [](const testing::TestParamInfo<NfcCase>& param) { return param.param.name; });
 
-TEST(UnicodeText, nfcComposesDecomposedLetters) {
+TEST(UnicodeText, NfcComposesDecomposedLetters) {
     EXPECT_EQ(nfc(eAcuteDecomposed), eAcutePrecomposed);
     EXPECT_EQ(nfc(eAcutePrecomposed), eAcutePrecomposed);
     EXPECT_EQ(nfc("plain ascii"), "plain ascii");
@@ -105,7 +105,7 @@ struct SuffixCase {
 
 class EndsWithCanonically : public testing::TestWithParam<SuffixCase> {};
 
-TEST_P(EndsWithCanonically, comparesCharactersUnderCanonicalEquivalence) {
+TEST_P(EndsWithCanonically, ComparesCharactersUnderCanonicalEquivalence) {
     EXPECT_EQ(endsWithCanonically(GetParam().text, GetParam().suffix), GetParam().endsWith);
 }
 
@@ -131,7 +131,7 @@ INSTANTIATE_TEST_SUITE_P(
         SuffixCase{"lineFeedIsNotCrLf", "line\r\n", "\n", false}),
     [](const testing::TestParamInfo<SuffixCase>& param) { return param.param.name; });
 
-TEST(UnicodeText, convertsBetweenEncodings) {
+TEST(UnicodeText, ConvertsBetweenEncodings) {
     const std::string text = "a" + eAcutePrecomposed + flagFrance;
     EXPECT_EQ(toUtf16(text), (std::u16string{u'a', 0x00E9, 0xD83C, 0xDDEB, 0xD83C, 0xDDF7}));
     EXPECT_EQ(toUtf8(toUtf16(text)), text);
@@ -142,7 +142,7 @@ TEST(UnicodeText, convertsBetweenEncodings) {
     EXPECT_EQ(fromScalar(0x1F1EB), "\xF0\x9F\x87\xAB");
 }
 
-TEST(UnicodeText, invalidInputBecomesReplacementCharacters) {
+TEST(UnicodeText, InvalidInputBecomesReplacementCharacters) {
     const std::string replacement = "\xEF\xBF\xBD";
     EXPECT_EQ(fromScalar(0xD800), replacement);
     EXPECT_EQ(fromScalar(0x110000), replacement);
@@ -184,7 +184,7 @@ TEST(UnicodeText, invalidUtf8NeverBreaksSegmentation) {
     }
 }
 
-TEST(UnicodeText, upperCaseUnderTheRootLocale) {
+TEST(UnicodeText, UpperCaseUnderTheRootLocale) {
     EXPECT_EQ(toUpper("m"), "M");
     EXPECT_EQ(toUpper("omw 1!"), "OMW 1!");
     EXPECT_EQ(toUpper(eAcutePrecomposed), "\xC3\x89");

@@ -23,7 +23,7 @@ struct Case {
     ClipboardKeys keys;
 };
 
-TEST(ClipboardKeys, eachApplicationGetsItsOwnPasteAndCopyKeys) {
+TEST(ClipboardKeys, EachApplicationGetsItsOwnPasteAndCopyKeys) {
     const Case cases[] = {
         {"Zenity", ClipboardAction::paste, ctrl(XK_v)},
         {"Zenity", ClipboardAction::copy, ctrl(XK_c)},
