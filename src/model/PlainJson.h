@@ -15,6 +15,8 @@
 // library. A handler may stop the walk too, by answering false.
 #pragma once
 
+#include "unicode/UnicodeText.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <limits>
@@ -27,39 +29,6 @@ namespace plainjson {
 
 inline bool isSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
-}
-
-// The length of the well-formed UTF-8 sequence that starts a non-ASCII byte at `at`, or 0 when
-// there is none (an overlong form, a surrogate, a value beyond U+10FFFF, a cut sequence).
-inline std::size_t utf8SequenceLength(std::string_view text, std::size_t at) {
-    const auto byteAt = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byteAt(at);
-    std::size_t trail = 0;
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        trail = 1;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        trail = 2;
-        low = lead == 0xE0 ? 0xA0 : 0x80;
-        high = lead == 0xED ? 0x9F : 0xBF;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        trail = 3;
-        low = lead == 0xF0 ? 0x90 : 0x80;
-        high = lead == 0xF4 ? 0x8F : 0xBF;
-    } else {
-        return 0;
-    }
-    if (at + trail >= text.size()) {
-        return 0;
-    }
-    for (std::size_t k = 1; k <= trail; ++k) {
-        const unsigned char b = byteAt(at + k);
-        if (b < (k == 1 ? low : 0x80) || b > (k == 1 ? high : 0xBF)) {
-            return 0;
-        }
-    }
-    return trail + 1;
 }
 
 template <typename Handler>
@@ -222,7 +191,7 @@ class Walker {
                 return false;
             }
             if (c >= 0x80) {
-                const std::size_t length = utf8SequenceLength(json_, i);
+                const std::size_t length = unicode::utf8SequenceLength(json_, i);
                 if (length == 0) {
                     return false;
                 }

@@ -78,7 +78,7 @@ class DocumentWriter {
                 continue;
             }
             if (c >= 0x80) {
-                const std::size_t length = plainjson::utf8SequenceLength(text, i);
+                const std::size_t length = unicode::utf8SequenceLength(text, i);
                 if (length == 0) {
                     // Rare, and the library's way of mending broken text is the one to keep.
                     out_.resize(mark);

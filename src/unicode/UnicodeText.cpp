@@ -8,6 +8,7 @@
 #include <unicode/normalizer2.h>
 #include <unicode/unistr.h>
 #include <unicode/utext.h>
+#include <unicode/utf8.h>
 
 namespace quillo::unicode {
 
@@ -19,76 +20,33 @@ bool isAscii(std::string_view text) {
     return std::ranges::all_of(text, [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
+// ICU's UTF-8 macros index with 32-bit integers and assign between integer widths; the
+// program's texts (keystrokes, snippets) are far shorter than 2 GB.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wconversion"
+
 // Decodes the scalar that starts at `i` and moves `i` past it. An ill-formed sequence becomes
-// one U+FFFD per maximal subpart, the practice ICU follows too, so that every function here
-// agrees on how many replacement characters a broken text holds.
+// one U+FFFD per maximal subpart, as everywhere in ICU, so that every function here agrees on
+// how many replacement characters a broken text holds.
 char32_t decodeNext(std::string_view text, std::size_t& i) {
-    const auto byteAt = [&](std::size_t at) { return static_cast<unsigned char>(text[at]); };
-    const unsigned char lead = byteAt(i);
-    if (lead < 0x80) {
-        ++i;
-        return lead;
-    }
-    std::size_t trailCount = 0;
-    unsigned char secondLow = 0x80;
-    unsigned char secondHigh = 0xBF;
-    char32_t scalar = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        trailCount = 1;
-        scalar = lead & 0x1Fu;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        trailCount = 2;
-        scalar = lead & 0x0Fu;
-        if (lead == 0xE0) {
-            secondLow = 0xA0; // overlong forms
-        } else if (lead == 0xED) {
-            secondHigh = 0x9F; // surrogates
-        }
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        trailCount = 3;
-        scalar = lead & 0x07u;
-        if (lead == 0xF0) {
-            secondLow = 0x90; // overlong forms
-        } else if (lead == 0xF4) {
-            secondHigh = 0x8F; // beyond U+10FFFF
-        }
-    } else {
-        ++i;
-        return replacementCharacter;
-    }
-    for (std::size_t k = 1; k <= trailCount; ++k) {
-        const unsigned char low = k == 1 ? secondLow : 0x80;
-        const unsigned char high = k == 1 ? secondHigh : 0xBF;
-        if (i + k >= text.size() || byteAt(i + k) < low || byteAt(i + k) > high) {
-            i += k;
-            return replacementCharacter;
-        }
-        scalar = (scalar << 6) | (byteAt(i + k) & 0x3Fu);
-    }
-    i += trailCount + 1;
-    return scalar;
+    auto at = static_cast<std::int32_t>(i);
+    UChar32 scalar = 0;
+    U8_NEXT_OR_FFFD(text.data(), at, static_cast<std::int32_t>(text.size()), scalar);
+    i = static_cast<std::size_t>(at);
+    return static_cast<char32_t>(scalar);
 }
 
 void appendUtf8(std::string& out, char32_t scalar) {
-    if (scalar > 0x10FFFF || (scalar >= 0xD800 && scalar <= 0xDFFF)) {
+    if (scalar > 0x10FFFF || U_IS_SURROGATE(scalar)) {
         scalar = replacementCharacter;
     }
-    if (scalar < 0x80) {
-        out.push_back(static_cast<char>(scalar));
-    } else if (scalar < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (scalar >> 6)));
-        out.push_back(static_cast<char>(0x80 | (scalar & 0x3F)));
-    } else if (scalar < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (scalar >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((scalar >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (scalar & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (scalar >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((scalar >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((scalar >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (scalar & 0x3F)));
-    }
+    char bytes[U8_MAX_LENGTH];
+    std::int32_t length = 0;
+    U8_APPEND_UNSAFE(bytes, length, static_cast<UChar32>(scalar));
+    out.append(bytes, static_cast<std::size_t>(length));
 }
+
+#pragma GCC diagnostic pop
 
 // ICU measures strings in 32-bit units; the program's texts (keystrokes, snippets) are far
 // shorter than that.
@@ -233,11 +191,11 @@ bool isNfc(std::string_view text) {
         return true;
     }
     for (std::size_t i = 0; i < text.size();) {
-        const std::size_t start = i;
-        if (decodeNext(text, i) == replacementCharacter &&
-            text.substr(start, i - start) != "\xEF\xBF\xBD") {
+        const std::size_t length = utf8SequenceLength(text, i);
+        if (length == 0) {
             return false;
         }
+        i += length;
     }
     UErrorCode status = U_ZERO_ERROR;
     const icu::Normalizer2* composer = icu::Normalizer2::getNFCInstance(status);
@@ -298,6 +256,14 @@ std::string toUpper(std::string_view text) {
     icu::UnicodeString converted = fromUtf8(text);
     converted.toUpper(icu::Locale::getRoot());
     return toStdString(converted);
+}
+
+std::size_t utf8SequenceLength(std::string_view text, std::size_t at) {
+    const std::size_t from = at;
+    return decodeNext(text, at) == replacementCharacter &&
+                   text.substr(from, at - from) != "\xEF\xBF\xBD"
+               ? 0
+               : at - from;
 }
 
 } // namespace quillo::unicode

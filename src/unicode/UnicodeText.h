@@ -33,6 +33,10 @@ std::u16string toUtf16(std::string_view utf8);
 // The Unicode scalar values of `utf8`; invalid sequences become U+FFFD.
 std::u32string toScalars(std::string_view utf8);
 std::string fromScalar(char32_t scalar);
+// The length of the well-formed UTF-8 sequence of one scalar that starts at `at` (< text.size()),
+// or 0 when there is none (an overlong form, a surrogate, a value beyond U+10FFFF, a cut
+// sequence, a lone trail byte).
+std::size_t utf8SequenceLength(std::string_view text, std::size_t at);
 
 // Upper case under the root locale ("m" gives "M").
 std::string toUpper(std::string_view text);
