@@ -35,24 +35,24 @@ TEST_P(DesktopOptionsTest, ReadsTheScriptsSwitches) {
 INSTANTIATE_TEST_SUITE_P(
     Switches, DesktopOptionsTest,
     ::testing::Values(
-        Case{"none", {}, true, std::nullopt, std::nullopt, false},
-        Case{"menu", {"--show", "menu"}, true, "menu", std::nullopt, false},
-        Case{"settingsTab",
+        Case{"None", {}, true, std::nullopt, std::nullopt, false},
+        Case{"Menu", {"--show", "menu"}, true, "menu", std::nullopt, false},
+        Case{"SettingsTab",
              {"--show", "settings", "--tab", "help"},
              true,
              "settings",
              "help",
              false},
-        Case{"quitWhenReady", {"--quit-when-ready"}, true, std::nullopt, std::nullopt, true},
-        Case{"showWithoutWindow", {"--show"}, false, std::nullopt, std::nullopt, false},
-        Case{"tabWithoutName",
+        Case{"QuitWhenReady", {"--quit-when-ready"}, true, std::nullopt, std::nullopt, true},
+        Case{"ShowWithoutWindow", {"--show"}, false, std::nullopt, std::nullopt, false},
+        Case{"TabWithoutName",
              {"--show", "settings", "--tab"},
              false,
              std::nullopt,
              std::nullopt,
              false},
-        Case{"unknownSwitch", {"--verbose"}, false, std::nullopt, std::nullopt, false},
-        Case{"command", {"run"}, false, std::nullopt, std::nullopt, false}),
+        Case{"UnknownSwitch", {"--verbose"}, false, std::nullopt, std::nullopt, false},
+        Case{"Command", {"run"}, false, std::nullopt, std::nullopt, false}),
     [](const auto& test) { return std::string(test.param.name); });
 
 } // namespace

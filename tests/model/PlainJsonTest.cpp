@@ -231,16 +231,16 @@ TEST_P(Refused, LeavesTheDocumentToTheLibrary) {
 
 INSTANTIATE_TEST_SUITE_P(
     PlainJson, Refused,
-    ::testing::Values(RefusedCase{"fraction", "[1.5]"}, RefusedCase{"exponent", "[1e3]"},
-                      RefusedCase{"minusZero", "[-0]"},
-                      RefusedCase{"beyondUnsigned64Bits", "[18446744073709551616]"},
-                      RefusedCase{"belowSigned64Bits", "[-9223372036854775809]"},
-                      RefusedCase{"leadingZero", "[01]"}, RefusedCase{"trailingComma", "[1,]"},
-                      RefusedCase{"loneSurrogate", R"(["\ud83d"])"},
-                      RefusedCase{"notUtf8", "[\"\xFF\"]"},
-                      RefusedCase{"controlCharacter", "[\"a\tb\"]"},
-                      RefusedCase{"trailingText", "[] []"}, RefusedCase{"empty", ""},
-                      RefusedCase{"deeperThanAnyFile",
+    ::testing::Values(RefusedCase{"Fraction", "[1.5]"}, RefusedCase{"Exponent", "[1e3]"},
+                      RefusedCase{"MinusZero", "[-0]"},
+                      RefusedCase{"BeyondUnsigned64Bits", "[18446744073709551616]"},
+                      RefusedCase{"BelowSigned64Bits", "[-9223372036854775809]"},
+                      RefusedCase{"LeadingZero", "[01]"}, RefusedCase{"TrailingComma", "[1,]"},
+                      RefusedCase{"LoneSurrogate", R"(["\ud83d"])"},
+                      RefusedCase{"NotUtf8", "[\"\xFF\"]"},
+                      RefusedCase{"ControlCharacter", "[\"a\tb\"]"},
+                      RefusedCase{"TrailingText", "[] []"}, RefusedCase{"Empty", ""},
+                      RefusedCase{"DeeperThanAnyFile",
                                   std::string(300, '[') + std::string(300, ']')}),
     [](const ::testing::TestParamInfo<RefusedCase>& param) { return param.param.name; });
 

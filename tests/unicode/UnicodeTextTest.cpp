@@ -32,16 +32,16 @@ TEST_P(GraphemeCount, CountsUserPerceivedCharacters) {
 
 INSTANTIATE_TEST_SUITE_P(
     UnicodeText, GraphemeCount,
-    testing::Values(CountCase{"empty", "", 0}, CountCase{"ascii", "omw", 3},
-                    CountCase{"letterWithCombiningAcute", eAcuteDecomposed, 1},
-                    CountCase{"precomposedLetter", eAcutePrecomposed, 1},
-                    CountCase{"carriageReturnLineFeed", "\r\n", 1},
-                    CountCase{"lineFeedCarriageReturn", "\n\r", 2},
-                    CountCase{"textAroundCrLf", "a\r\nb", 3}, CountCase{"flag", flagFrance, 1},
-                    CountCase{"twoFlags", flagFrance + flagFrance, 2},
-                    CountCase{"familyZwjSequence", family, 1},
-                    CountCase{"hangulJamoSyllable", hanJamo, 1},
-                    CountCase{"mixedText", "caf" + eAcuteDecomposed + " " + family, 6}),
+    testing::Values(CountCase{"Empty", "", 0}, CountCase{"Ascii", "omw", 3},
+                    CountCase{"LetterWithCombiningAcute", eAcuteDecomposed, 1},
+                    CountCase{"PrecomposedLetter", eAcutePrecomposed, 1},
+                    CountCase{"CarriageReturnLineFeed", "\r\n", 1},
+                    CountCase{"LineFeedCarriageReturn", "\n\r", 2},
+                    CountCase{"TextAroundCrLf", "a\r\nb", 3}, CountCase{"Flag", flagFrance, 1},
+                    CountCase{"TwoFlags", flagFrance + flagFrance, 2},
+                    CountCase{"FamilyZwjSequence", family, 1},
+                    CountCase{"HangulJamoSyllable", hanJamo, 1},
+                    CountCase{"MixedText", "caf" + eAcuteDecomposed + " " + family, 6}),
     [](const testing::TestParamInfo<CountCase>& param) { return param.param.name; });
 
 TEST(UnicodeText, BoundariesAreByteOffsets) {
@@ -68,17 +68,17 @@ TEST_P(IsNfc, AgreesWithNfc) {
 
 INSTANTIATE_TEST_SUITE_P(
     UnicodeText, IsNfc,
-    testing::Values(NfcCase{"empty", ""}, NfcCase{"ascii", "omw"},
-                    NfcCase{"precomposed", "caf" + eAcutePrecomposed},
-                    NfcCase{"decomposed", "caf" + eAcuteDecomposed},
-                    NfcCase{"lonelyCombiningMark", "\xCC\x81x"},
-                    NfcCase{"marksOutOfCanonicalOrder", "a\xCC\x81\xCC\xA3"},
-                    NfcCase{"hangulJamo", hanJamo}, NfcCase{"angstromSign", "\xE2\x84\xAB"},
-                    NfcCase{"greekQuestionMark", "\xCD\xBE"}, NfcCase{"emoji", family},
-                    NfcCase{"replacementCharacter", "\xEF\xBF\xBD"},
-                    NfcCase{"invalidUtf8", "a\xFF"
+    testing::Values(NfcCase{"Empty", ""}, NfcCase{"Ascii", "omw"},
+                    NfcCase{"Precomposed", "caf" + eAcutePrecomposed},
+                    NfcCase{"Decomposed", "caf" + eAcuteDecomposed},
+                    NfcCase{"LonelyCombiningMark", "\xCC\x81x"},
+                    NfcCase{"MarksOutOfCanonicalOrder", "a\xCC\x81\xCC\xA3"},
+                    NfcCase{"HangulJamo", hanJamo}, NfcCase{"AngstromSign", "\xE2\x84\xAB"},
+                    NfcCase{"GreekQuestionMark", "\xCD\xBE"}, NfcCase{"Emoji", family},
+                    NfcCase{"ReplacementCharacter", "\xEF\xBF\xBD"},
+                    NfcCase{"InvalidUtf8", "a\xFF"
                                            "b"},
-                    NfcCase{"truncatedSequence", "\xC3"}),
+                    NfcCase{"TruncatedSequence", "\xC3"}),
     [](const testing::TestParamInfo<NfcCase>& param) { return param.param.name; });
 
 TEST(UnicodeText, NfcComposesDecomposedLetters) {
@@ -112,23 +112,23 @@ TEST_P(EndsWithCanonically, ComparesCharactersUnderCanonicalEquivalence) {
 INSTANTIATE_TEST_SUITE_P(
     UnicodeText, EndsWithCanonically,
     testing::Values(
-        SuffixCase{"plainSuffix", "on my way omw", "omw", true},
-        SuffixCase{"wholeText", "omw", "omw", true},
-        SuffixCase{"differentEnd", "omw", "omx", false},
-        SuffixCase{"decomposedSuffixPrecomposedText", "caf" + eAcutePrecomposed,
+        SuffixCase{"PlainSuffix", "on my way omw", "omw", true},
+        SuffixCase{"WholeText", "omw", "omw", true},
+        SuffixCase{"DifferentEnd", "omw", "omx", false},
+        SuffixCase{"DecomposedSuffixPrecomposedText", "caf" + eAcutePrecomposed,
                    "f" + eAcuteDecomposed, true},
-        SuffixCase{"precomposedSuffixDecomposedText", "caf" + eAcuteDecomposed,
+        SuffixCase{"PrecomposedSuffixDecomposedText", "caf" + eAcuteDecomposed,
                    "af" + eAcutePrecomposed, true},
-        SuffixCase{"suffixLongerThanText", "mw", "omw", false},
-        SuffixCase{"suffixOnEmptyText", "", "x", false}, SuffixCase{"emptySuffix", "omw", "", true},
-        SuffixCase{"emptySuffixOnEmptyText", "", "", true},
-        SuffixCase{"caseSensitive", "OMW", "omw", false},
+        SuffixCase{"SuffixLongerThanText", "mw", "omw", false},
+        SuffixCase{"SuffixOnEmptyText", "", "x", false}, SuffixCase{"EmptySuffix", "omw", "", true},
+        SuffixCase{"EmptySuffixOnEmptyText", "", "", true},
+        SuffixCase{"CaseSensitive", "OMW", "omw", false},
         // The accent belongs to the e before it, so the bare letter is not the last character.
-        SuffixCase{"letterWithoutItsAccent", "caf" + eAcuteDecomposed, "fe", false},
-        SuffixCase{"accentAlone", "caf" + eAcuteDecomposed, "\xCC\x81", false},
-        SuffixCase{"emojiSuffix", "hi " + family, " " + family, true},
-        SuffixCase{"crlfSuffix", "line\r\n", "e\r\n", true},
-        SuffixCase{"lineFeedIsNotCrLf", "line\r\n", "\n", false}),
+        SuffixCase{"LetterWithoutItsAccent", "caf" + eAcuteDecomposed, "fe", false},
+        SuffixCase{"AccentAlone", "caf" + eAcuteDecomposed, "\xCC\x81", false},
+        SuffixCase{"EmojiSuffix", "hi " + family, " " + family, true},
+        SuffixCase{"CrlfSuffix", "line\r\n", "e\r\n", true},
+        SuffixCase{"LineFeedIsNotCrLf", "line\r\n", "\n", false}),
     [](const testing::TestParamInfo<SuffixCase>& param) { return param.param.name; });
 
 TEST(UnicodeText, ConvertsBetweenEncodings) {
