@@ -6,7 +6,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view script(reinterpret_cast<const char*>(data), size);
-    auto parsed = quillo::cli::parseKeyScript(script);
+    auto parsed = quillo::main::parseKeyScript(script);
     (void)parsed;
     return 0;
 }

@@ -23,7 +23,7 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
-namespace quillo::cli {
+namespace quillo::main {
 
 namespace {
 
@@ -87,8 +87,9 @@ int runDesktop(int argc, char** argv, const DesktopOptions& options) {
     // Before the first key is watched.
     keepMemoryPrivate();
     // Held until the desktop's own connections are open (see X11Trust::check).
-    x11::DisplayConnection firstConnection;
-    if (const std::string reason = x11::X11Trust::check(&firstConnection); !reason.empty()) {
+    linuxdesktop::DisplayConnection firstConnection;
+    if (const std::string reason = linuxdesktop::X11Trust::check(&firstConnection);
+        !reason.empty()) {
         std::cout << "Quillo needs an X11 display. " << reason
                   << " (quillo simulate tries your snippets without one.)" << std::endl;
         return 1;
@@ -114,7 +115,8 @@ int runDesktop(int argc, char** argv, const DesktopOptions& options) {
 
     auto desktop = linuxdesktop::LinuxDesktop::open();
     if (!desktop) {
-        std::cout << "Quillo needs an X11 display. " << x11::X11Trust::check() << std::endl;
+        std::cout << "Quillo needs an X11 display. " << linuxdesktop::X11Trust::check()
+                  << std::endl;
         return 1;
     }
     firstConnection.reset();
@@ -154,4 +156,4 @@ int runDesktop(int argc, char** argv, const DesktopOptions& options) {
     return status;
 }
 
-} // namespace quillo::cli
+} // namespace quillo::main

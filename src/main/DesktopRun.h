@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace quillo::cli {
+namespace quillo::main {
 
 // Switches for scripts, not for users: open a window at start (scripts/screenshots), or quit as
 // soon as the tray is up (to measure the start).
@@ -28,4 +28,4 @@ int runDesktop(int argc, char** argv, const DesktopOptions& options = {});
 // system refused.
 bool keepMemoryPrivate();
 
-} // namespace quillo::cli
+} // namespace quillo::main

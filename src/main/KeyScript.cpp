@@ -8,7 +8,7 @@
 #include <optional>
 #include <utility>
 
-namespace quillo::cli {
+namespace quillo::main {
 
 namespace {
 
@@ -169,4 +169,4 @@ std::variant<std::vector<KeyScriptStep>, KeyScriptError> parseKeyScript(std::str
     return steps;
 }
 
-} // namespace quillo::cli
+} // namespace quillo::main

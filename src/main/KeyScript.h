@@ -12,7 +12,7 @@
 #include <variant>
 #include <vector>
 
-namespace quillo::cli {
+namespace quillo::main {
 
 struct KeyPress {
     platform::KeyEvent keyDown;
@@ -48,4 +48,4 @@ struct KeyScriptError {
 // {focus APP-ID}, {focus}; {{ and }} for braces.
 std::variant<std::vector<KeyScriptStep>, KeyScriptError> parseKeyScript(std::string_view script);
 
-} // namespace quillo::cli
+} // namespace quillo::main

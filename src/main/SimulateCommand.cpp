@@ -21,7 +21,7 @@
 #include <sstream>
 #include <unistd.h>
 
-namespace quillo::cli {
+namespace quillo::main {
 
 const char* const simulateUsage =
     R"(Usage: quillo simulate [OPTIONS] KEYS
@@ -321,4 +321,4 @@ int runSimulate(const std::vector<std::string>& args, std::ostream& out, std::os
     return 0;
 }
 
-} // namespace quillo::cli
+} // namespace quillo::main

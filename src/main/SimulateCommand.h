@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace quillo::cli {
+namespace quillo::main {
 
 // `args` are the words after "simulate". Returns the exit status: 0, 1 when the snippets
 // cannot be loaded, 2 for a usage error.
@@ -15,4 +15,4 @@ int runSimulate(const std::vector<std::string>& args, std::ostream& out, std::os
 
 extern const char* const simulateUsage;
 
-} // namespace quillo::cli
+} // namespace quillo::main

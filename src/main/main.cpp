@@ -31,10 +31,10 @@ int main(int argc, char** argv) {
     if (!args.empty() && args[0] == "simulate") {
         const std::vector<std::string> rest(args.begin() + 1, args.end());
         if (!rest.empty() && (rest[0] == "--help" || rest[0] == "-h")) {
-            std::cout << quillo::cli::simulateUsage;
+            std::cout << quillo::main::simulateUsage;
             return 0;
         }
-        return quillo::cli::runSimulate(rest, std::cout, std::cerr);
+        return quillo::main::runSimulate(rest, std::cout, std::cerr);
     }
     if (!args.empty() && args[0] == "--version") {
         std::cout << "Quillo " << QUILLO_VERSION << std::endl;
@@ -44,10 +44,10 @@ int main(int argc, char** argv) {
         std::cout << usage;
         return 0;
     }
-    const auto options = quillo::cli::parseDesktopOptions(args);
+    const auto options = quillo::main::parseDesktopOptions(args);
     if (!options) {
         std::cerr << "quillo: unknown command " << args[0] << "\n\n" << usage;
         return 2;
     }
-    return quillo::cli::runDesktop(argc, argv, *options);
+    return quillo::main::runDesktop(argc, argv, *options);
 }

@@ -103,8 +103,8 @@ TEST(ConcurrentTypingQt, KeysKeepComingWhileTheWorkerUsesTheClipboard) {
 
     testing::TemporaryFolder folder;
     sim::SimDesktop desktop{folder.path()}; // files, preferences and the rest: main thread only
-    qt::QtTime time;
-    qt::QtPasteboard pasteboard;
+    linuxdesktop::QtTime time;
+    linuxdesktop::QtPasteboard pasteboard;
     Tap tap;
     Application application{time};
     auto services = desktop.services();

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace quillo::cli {
+namespace quillo::main {
 namespace {
 
 struct Case {
@@ -56,4 +56,4 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& test) { return std::string(test.param.name); });
 
 } // namespace
-} // namespace quillo::cli
+} // namespace quillo::main

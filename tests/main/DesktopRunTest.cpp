@@ -11,7 +11,7 @@ TEST(DesktopRun, LeavesNoCoreFileOfWhatWasTyped) {
     // In a child of its own, so that the rest of the tests keep their core files.
     EXPECT_EXIT(
         {
-            const bool kept = cli::keepMemoryPrivate();
+            const bool kept = main::keepMemoryPrivate();
             std::_Exit(kept && prctl(PR_GET_DUMPABLE, 0, 0, 0, 0) == 0 ? 0 : 1);
         },
         testing::ExitedWithCode(0), "");

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-namespace quillo::cli {
+namespace quillo::main {
 namespace {
 
 namespace flag = platform::flag;
@@ -86,4 +86,4 @@ TEST(KeyScript, RejectsWhatItCannotRead) {
 }
 
 } // namespace
-} // namespace quillo::cli
+} // namespace quillo::main

@@ -9,7 +9,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-namespace quillo::cli {
+namespace quillo::main {
 namespace {
 
 using nlohmann::json;
@@ -162,4 +162,4 @@ TEST_F(SimulateTest, UnreadableSnippetsExitWithOne) {
 }
 
 } // namespace
-} // namespace quillo::cli
+} // namespace quillo::main

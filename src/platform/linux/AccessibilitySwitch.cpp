@@ -7,7 +7,7 @@
 #include <QDBusVariant>
 #include <iostream>
 
-namespace quillo::x11 {
+namespace quillo::linuxdesktop {
 
 namespace {
 
@@ -166,4 +166,4 @@ void AccessibilitySwitch::stop() {
     }
 }
 
-} // namespace quillo::x11
+} // namespace quillo::linuxdesktop

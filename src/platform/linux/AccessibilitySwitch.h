@@ -20,7 +20,7 @@
 #include <QTimer>
 #include <QVariantMap>
 
-namespace quillo::x11 {
+namespace quillo::linuxdesktop {
 
 class AccessibilitySwitch : public QObject {
     Q_OBJECT
@@ -56,4 +56,4 @@ class AccessibilitySwitch : public QObject {
     bool stopped_ = false;
 };
 
-} // namespace quillo::x11
+} // namespace quillo::linuxdesktop

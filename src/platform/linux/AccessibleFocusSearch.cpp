@@ -7,7 +7,7 @@
 #include <QDBusPendingCallWatcher>
 #include <algorithm>
 
-namespace quillo::x11 {
+namespace quillo::linuxdesktop {
 
 namespace {
 
@@ -232,4 +232,4 @@ void AccessibleFocusSearch::finish(FocusSearchResult result) {
     done_(result);
 }
 
-} // namespace quillo::x11
+} // namespace quillo::linuxdesktop

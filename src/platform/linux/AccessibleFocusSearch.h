@@ -21,7 +21,7 @@
 #include <functional>
 #include <vector>
 
-namespace quillo::x11 {
+namespace quillo::linuxdesktop {
 
 class AccessibleFocusSearch : public QObject {
   public:
@@ -70,4 +70,4 @@ class AccessibleFocusSearch : public QObject {
     std::deque<Node> queue_;
 };
 
-} // namespace quillo::x11
+} // namespace quillo::linuxdesktop

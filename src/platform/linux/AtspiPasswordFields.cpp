@@ -12,7 +12,7 @@
 #include <QStringList>
 #include <iostream>
 
-namespace quillo::x11 {
+namespace quillo::linuxdesktop {
 
 namespace {
 
@@ -443,4 +443,4 @@ void AtspiPasswordFields::search(ProcessId process) {
         });
 }
 
-} // namespace quillo::x11
+} // namespace quillo::linuxdesktop

@@ -30,7 +30,7 @@
 
 class QDBusServiceWatcher;
 
-namespace quillo::x11 {
+namespace quillo::linuxdesktop {
 
 class AtspiPasswordFields : public QObject, public platform::SecureInput {
     Q_OBJECT
@@ -87,4 +87,4 @@ class AtspiPasswordFields : public QObject, public platform::SecureInput {
     QDBusServiceWatcher* launcherWatcher_ = nullptr;
 };
 
-} // namespace quillo::x11
+} // namespace quillo::linuxdesktop

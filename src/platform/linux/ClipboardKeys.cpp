@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cctype>
 
-namespace quillo::x11 {
+namespace quillo::linuxdesktop {
 
 namespace {
 
@@ -74,4 +74,4 @@ ClipboardKeys clipboardKeysFor(std::string_view windowClass, ClipboardAction act
     return ctrl(action == ClipboardAction::paste ? XK_v : XK_c);
 }
 
-} // namespace quillo::x11
+} // namespace quillo::linuxdesktop

@@ -10,7 +10,7 @@
 
 #include <string_view>
 
-namespace quillo::x11 {
+namespace quillo::linuxdesktop {
 
 enum class ClipboardAction { paste, copy };
 
@@ -32,4 +32,4 @@ struct ClipboardKeys {
 // an empty class gets the common keys.
 ClipboardKeys clipboardKeysFor(std::string_view windowClass, ClipboardAction action);
 
-} // namespace quillo::x11
+} // namespace quillo::linuxdesktop

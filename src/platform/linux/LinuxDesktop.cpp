@@ -34,9 +34,10 @@ namespace {
 // when it grabs the keyboard; either is enough.
 class EitherSecureInput : public platform::SecureInput {
   public:
-    EitherSecureInput(const x11::X11SecureInput& grabs, const x11::AtspiPasswordFields& fields,
-                      const x11::AccessibilitySwitch& accessibilitySwitch,
-                      x11::X11FrontProgram& front)
+    EitherSecureInput(const linuxdesktop::X11SecureInput& grabs,
+                      const linuxdesktop::AtspiPasswordFields& fields,
+                      const linuxdesktop::AccessibilitySwitch& accessibilitySwitch,
+                      linuxdesktop::X11FrontProgram& front)
         : grabs_(grabs), fields_(fields), switch_(accessibilitySwitch), front_(front) {}
     bool isSecureInputEnabled() const override {
         // Asked for each key: the key may have been typed in a window whose coming to the front
@@ -59,18 +60,18 @@ class EitherSecureInput : public platform::SecureInput {
     }
 
   private:
-    const x11::X11SecureInput& grabs_;
-    const x11::AtspiPasswordFields& fields_;
-    const x11::AccessibilitySwitch& switch_;
-    x11::X11FrontProgram& front_;
+    const linuxdesktop::X11SecureInput& grabs_;
+    const linuxdesktop::AtspiPasswordFields& fields_;
+    const linuxdesktop::AccessibilitySwitch& switch_;
+    linuxdesktop::X11FrontProgram& front_;
 };
 
 } // namespace
 
 struct LinuxDesktop::Parts {
-    explicit Parts(std::unique_ptr<x11::X11Connection> opened)
+    explicit Parts(std::unique_ptr<linuxdesktop::X11Connection> opened)
         : connection(std::move(opened)), keymap(connection->display()), secureInput(*connection),
-          ownKeyboard(x11::X11OwnKeyboard::create(connection->display())),
+          ownKeyboard(linuxdesktop::X11OwnKeyboard::create(connection->display())),
           // Where no key pastes, the text typed is the paste: it has arrived once read.
           eventPoster([this] {
               auto text = pasteboard.string();
@@ -88,25 +89,25 @@ struct LinuxDesktop::Parts {
     }
 
     // Declared in the order they are made; each uses only those above it.
-    std::unique_ptr<x11::X11Connection> connection;
-    x11::X11Keymap keymap;
-    x11::X11SecureInput secureInput;
-    x11::AccessibilitySwitch accessibilitySwitch;
-    x11::AtspiPasswordFields passwordFields;
-    x11::X11FrontProgram frontProgram{*connection, [this](std::optional<long> process) {
-                                          passwordFields.setFrontProgram(process);
-                                      }};
+    std::unique_ptr<linuxdesktop::X11Connection> connection;
+    linuxdesktop::X11Keymap keymap;
+    linuxdesktop::X11SecureInput secureInput;
+    linuxdesktop::AccessibilitySwitch accessibilitySwitch;
+    linuxdesktop::AtspiPasswordFields passwordFields;
+    linuxdesktop::X11FrontProgram frontProgram{*connection, [this](std::optional<long> process) {
+                                                   passwordFields.setFrontProgram(process);
+                                               }};
     EitherSecureInput eitherSecureInput{secureInput, passwordFields, accessibilitySwitch,
                                         frontProgram};
-    std::unique_ptr<x11::X11OwnKeyboard> ownKeyboard;
-    qt::QtPasteboard pasteboard;
-    x11::XTestEventPoster eventPoster;
-    x11::X11KeyboardTap keyboardTap;
-    x11::X11PasteWatch pasteWatch;
-    x11::X11Trust trust;
-    qt::QtTime time;
-    x11::X11KeyboardLayout keyboardLayout;
-    x11::X11Workspace workspace;
+    std::unique_ptr<linuxdesktop::X11OwnKeyboard> ownKeyboard;
+    linuxdesktop::QtPasteboard pasteboard;
+    linuxdesktop::XTestEventPoster eventPoster;
+    linuxdesktop::X11KeyboardTap keyboardTap;
+    linuxdesktop::X11PasteWatch pasteWatch;
+    linuxdesktop::X11Trust trust;
+    linuxdesktop::QtTime time;
+    linuxdesktop::X11KeyboardLayout keyboardLayout;
+    linuxdesktop::X11Workspace workspace;
     CanberraSound sound{
         CanberraSound::installedFallback(QCoreApplication::applicationDirPath().toStdString())};
     QtAlerts alerts;
@@ -123,8 +124,8 @@ void LinuxDesktop::prepareProcess() {
 std::unique_ptr<LinuxDesktop> LinuxDesktop::open() {
     // Qt's X11 platform sets an error handler of its own when the application starts; this one
     // has to come after it, or a hotkey that another program holds would go unnoticed.
-    x11::installErrorHandler();
-    auto connection = x11::X11Connection::open();
+    linuxdesktop::installErrorHandler();
+    auto connection = linuxdesktop::X11Connection::open();
     if (!connection) {
         return nullptr;
     }
@@ -169,16 +170,17 @@ platform::Services LinuxDesktop::services() {
     };
 }
 
-x11::X11KeyboardTap& LinuxDesktop::keyboardTap() {
+linuxdesktop::X11KeyboardTap& LinuxDesktop::keyboardTap() {
     return parts_->keyboardTap;
 }
 
 void LinuxDesktop::whenSecureInputLimitationChanges(QObject* context,
                                                     std::function<void()> changed) {
-    QObject::connect(&parts_->passwordFields, &x11::AtspiPasswordFields::availabilityChanged,
-                     context, changed);
+    QObject::connect(&parts_->passwordFields,
+                     &linuxdesktop::AtspiPasswordFields::availabilityChanged, context, changed);
     QObject::connect(&parts_->accessibilitySwitch,
-                     &x11::AccessibilitySwitch::turnedOffElsewhereChanged, context, changed);
+                     &linuxdesktop::AccessibilitySwitch::turnedOffElsewhereChanged, context,
+                     changed);
 }
 
 } // namespace quillo::linuxdesktop

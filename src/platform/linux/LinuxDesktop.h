@@ -11,7 +11,7 @@
 
 class QObject;
 
-namespace quillo::x11 {
+namespace quillo::linuxdesktop {
 class X11KeyboardTap;
 }
 
@@ -31,7 +31,7 @@ class LinuxDesktop {
 
     platform::Services services();
     // For the hotkey grabs, which the start-up keeps in step with the snippets.
-    x11::X11KeyboardTap& keyboardTap();
+    linuxdesktop::X11KeyboardTap& keyboardTap();
     // `changed` runs on the main loop whenever the secure input's limitation() changes (the
     // accessibility bus comes or goes, the accessibility switch is turned off or on by someone
     // else), until `context` is destroyed.

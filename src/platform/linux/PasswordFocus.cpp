@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace quillo::x11 {
+namespace quillo::linuxdesktop {
 
 namespace {
 constexpr int refusalsBelieved = 3;
@@ -201,4 +201,4 @@ void PasswordFocus::retrySearch() {
     }
 }
 
-} // namespace quillo::x11
+} // namespace quillo::linuxdesktop

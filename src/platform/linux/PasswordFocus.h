@@ -35,7 +35,7 @@
 #include <string>
 #include <vector>
 
-namespace quillo::x11 {
+namespace quillo::linuxdesktop {
 
 using ProcessId = std::int64_t;
 
@@ -136,4 +136,4 @@ class PasswordFocus {
     std::uint64_t searchStartedAt_ = 0; // focus gains when the search started
 };
 
-} // namespace quillo::x11
+} // namespace quillo::linuxdesktop

@@ -7,7 +7,7 @@
 #include <string>
 #include <unistd.h>
 
-namespace quillo::x11 {
+namespace quillo::linuxdesktop {
 
 namespace {
 
@@ -66,4 +66,4 @@ bool mapsAccessibilityToolkit(std::istream& maps) {
     return false;
 }
 
-} // namespace quillo::x11
+} // namespace quillo::linuxdesktop

@@ -7,7 +7,7 @@
 #include <istream>
 #include <optional>
 
-namespace quillo::x11 {
+namespace quillo::linuxdesktop {
 
 // How long ago the process started; none when it cannot be read (it ended, or belongs to another
 // user on a system that hides those).
@@ -20,4 +20,4 @@ bool loadsAccessibilityToolkit(long process);
 // The same, from the lines of the process's memory map (/proc/PID/maps).
 bool mapsAccessibilityToolkit(std::istream& maps);
 
-} // namespace quillo::x11
+} // namespace quillo::linuxdesktop

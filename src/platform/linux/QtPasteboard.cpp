@@ -10,7 +10,7 @@
 #include <future>
 #include <mutex>
 
-namespace quillo::qt {
+namespace quillo::linuxdesktop {
 
 namespace {
 
@@ -212,4 +212,4 @@ std::optional<std::string> QtPasteboard::string() const {
     return result;
 }
 
-} // namespace quillo::qt
+} // namespace quillo::linuxdesktop

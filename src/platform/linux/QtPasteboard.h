@@ -24,7 +24,7 @@
 class QMimeData;
 class QTimer;
 
-namespace quillo::qt {
+namespace quillo::linuxdesktop {
 
 class QtPasteboard final : public QObject, public platform::Pasteboard {
   public:
@@ -68,4 +68,4 @@ class QtPasteboard final : public QObject, public platform::Pasteboard {
     mutable TaskReceiver mainThread_;
 };
 
-} // namespace quillo::qt
+} // namespace quillo::linuxdesktop

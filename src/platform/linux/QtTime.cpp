@@ -3,7 +3,7 @@
 #include <QCoreApplication>
 #include <QTimer>
 
-namespace quillo::qt {
+namespace quillo::linuxdesktop {
 
 namespace {
 
@@ -92,4 +92,4 @@ void QtTime::sleep(std::chrono::microseconds duration) {
     wake_.wait_for(lock, duration, [this] { return stopping_; });
 }
 
-} // namespace quillo::qt
+} // namespace quillo::linuxdesktop

@@ -13,7 +13,7 @@
 #include <mutex>
 #include <thread>
 
-namespace quillo::qt {
+namespace quillo::linuxdesktop {
 
 class QtTime final : public platform::Time {
   public:
@@ -46,4 +46,4 @@ class QtTime final : public platform::Time {
     std::thread worker_;
 };
 
-} // namespace quillo::qt
+} // namespace quillo::linuxdesktop

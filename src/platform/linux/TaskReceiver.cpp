@@ -16,7 +16,7 @@
 #include <sanitizer/tsan_interface.h>
 #endif
 
-namespace quillo::qt {
+namespace quillo::linuxdesktop {
 
 namespace {
 
@@ -70,4 +70,4 @@ bool TaskReceiver::event(QEvent* received) {
     return QObject::event(received);
 }
 
-} // namespace quillo::qt
+} // namespace quillo::linuxdesktop

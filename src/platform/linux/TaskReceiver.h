@@ -12,7 +12,7 @@
 #include <QObject>
 #include <functional>
 
-namespace quillo::qt {
+namespace quillo::linuxdesktop {
 
 // Runs the tasks posted to it on the thread it lives in, in the order they were posted and
 // after the events posted to it before them.
@@ -28,4 +28,4 @@ class TaskReceiver final : public QObject {
     bool event(QEvent* received) override;
 };
 
-} // namespace quillo::qt
+} // namespace quillo::linuxdesktop

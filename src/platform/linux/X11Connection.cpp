@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <mutex>
 
-namespace quillo::x11 {
+namespace quillo::linuxdesktop {
 
 namespace {
 
@@ -106,4 +106,4 @@ void X11Connection::drain() {
     }
 }
 
-} // namespace quillo::x11
+} // namespace quillo::linuxdesktop

@@ -16,7 +16,7 @@
 
 class QSocketNotifier;
 
-namespace quillo::x11 {
+namespace quillo::linuxdesktop {
 
 // Installs the process-wide X error handler; call before the first connection is opened.
 void installErrorHandler();
@@ -67,4 +67,4 @@ class X11Connection : public QObject {
     std::vector<Listener> listeners_;
 };
 
-} // namespace quillo::x11
+} // namespace quillo::linuxdesktop

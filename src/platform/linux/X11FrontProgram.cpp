@@ -3,7 +3,7 @@
 #include "platform/linux/X11Connection.h"
 #include "platform/linux/X11Workspace.h"
 
-namespace quillo::x11 {
+namespace quillo::linuxdesktop {
 
 X11FrontProgram::X11FrontProgram(X11Connection& connection, Listener listener)
     : display_(connection.display()), listener_(std::move(listener)),
@@ -32,4 +32,4 @@ void X11FrontProgram::refresh() {
     }
 }
 
-} // namespace quillo::x11
+} // namespace quillo::linuxdesktop

@@ -9,7 +9,7 @@
 #include <functional>
 #include <optional>
 
-namespace quillo::x11 {
+namespace quillo::linuxdesktop {
 
 class X11Connection;
 
@@ -31,4 +31,4 @@ class X11FrontProgram {
     std::optional<long> process_;
 };
 
-} // namespace quillo::x11
+} // namespace quillo::linuxdesktop

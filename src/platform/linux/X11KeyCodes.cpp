@@ -4,7 +4,7 @@
 
 #include <array>
 
-namespace quillo::x11 {
+namespace quillo::linuxdesktop {
 
 namespace {
 
@@ -280,4 +280,4 @@ std::optional<unsigned> stateForMacFlags(platform::EventFlags flags, const Modif
     return state;
 }
 
-} // namespace quillo::x11
+} // namespace quillo::linuxdesktop

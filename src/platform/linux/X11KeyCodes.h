@@ -18,7 +18,7 @@
 #include <cstdint>
 #include <optional>
 
-namespace quillo::x11 {
+namespace quillo::linuxdesktop {
 
 using XKeyCode = std::uint8_t;
 using XKeySym = std::uint32_t;
@@ -53,4 +53,4 @@ platform::EventFlags macFlagsForState(unsigned state, const ModifierRoles& roles
 // modifier the flags ask for (a Super hotkey on a server without Super).
 std::optional<unsigned> stateForMacFlags(platform::EventFlags flags, const ModifierRoles& roles);
 
-} // namespace quillo::x11
+} // namespace quillo::linuxdesktop

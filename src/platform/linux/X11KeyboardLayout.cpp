@@ -5,7 +5,7 @@
 
 #include <limits>
 
-namespace quillo::x11 {
+namespace quillo::linuxdesktop {
 
 std::u16string X11KeyboardLayout::textForKey(platform::KeyCode keyCode) const {
     const auto x = keymap_.keyCodeFor(keyCode);
@@ -32,4 +32,4 @@ std::optional<platform::KeyCode> X11KeyboardLayout::keyForNativeCodes(std::uint3
     return macKeyForKeySym(keySym);
 }
 
-} // namespace quillo::x11
+} // namespace quillo::linuxdesktop

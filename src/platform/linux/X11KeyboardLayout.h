@@ -5,7 +5,7 @@
 #include "platform/Platform.h"
 #include "platform/linux/X11Keymap.h"
 
-namespace quillo::x11 {
+namespace quillo::linuxdesktop {
 
 class X11KeyboardLayout final : public platform::KeyboardLayout {
   public:
@@ -22,4 +22,4 @@ class X11KeyboardLayout final : public platform::KeyboardLayout {
     X11Keymap& keymap_;
 };
 
-} // namespace quillo::x11
+} // namespace quillo::linuxdesktop

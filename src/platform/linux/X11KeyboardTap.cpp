@@ -10,7 +10,7 @@
 #include <cstring>
 #include <iostream>
 
-namespace quillo::x11 {
+namespace quillo::linuxdesktop {
 
 namespace {
 
@@ -575,4 +575,4 @@ std::string X11KeyboardTap::describe(const Grab& grab) const {
     return name;
 }
 
-} // namespace quillo::x11
+} // namespace quillo::linuxdesktop

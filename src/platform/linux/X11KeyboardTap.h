@@ -39,7 +39,7 @@
 
 class QSocketNotifier;
 
-namespace quillo::x11 {
+namespace quillo::linuxdesktop {
 
 class X11Connection;
 class X11OwnKeyboard;
@@ -142,4 +142,4 @@ class X11KeyboardTap : public QObject, public platform::KeyboardTap {
     std::set<std::string> reportedConflicts_;
 };
 
-} // namespace quillo::x11
+} // namespace quillo::linuxdesktop

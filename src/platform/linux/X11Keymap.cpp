@@ -5,7 +5,7 @@
 #include <cstring>
 #include <xkbcommon/xkbcommon.h>
 
-namespace quillo::x11 {
+namespace quillo::linuxdesktop {
 
 namespace {
 
@@ -228,4 +228,4 @@ void X11Keymap::buildTypingTable(int group) {
     }
 }
 
-} // namespace quillo::x11
+} // namespace quillo::linuxdesktop

@@ -15,7 +15,7 @@
 #include <unordered_map>
 #include <vector>
 
-namespace quillo::x11 {
+namespace quillo::linuxdesktop {
 
 class X11Keymap {
   public:
@@ -75,4 +75,4 @@ class X11Keymap {
 // The character a key symbol stands for; 0 when it stands for none.
 char32_t characterOfKeySym(XKeySym keySym);
 
-} // namespace quillo::x11
+} // namespace quillo::linuxdesktop

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <memory>
 
-namespace quillo::x11 {
+namespace quillo::linuxdesktop {
 
 namespace {
 
@@ -88,4 +88,4 @@ std::vector<std::string> openWindowClasses() {
     return classes;
 }
 
-} // namespace quillo::x11
+} // namespace quillo::linuxdesktop

@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-namespace quillo::x11 {
+namespace quillo::linuxdesktop {
 
 // The classes of the windows the window manager lists (_NET_CLIENT_LIST), in its order, each
 // once; without a window manager, those of the root window's mapped children. Opens a connection
 // of its own for the moment of the call; empty when the display cannot be opened.
 std::vector<std::string> openWindowClasses();
 
-} // namespace quillo::x11
+} // namespace quillo::linuxdesktop

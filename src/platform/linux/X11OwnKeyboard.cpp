@@ -5,7 +5,7 @@
 #include <array>
 #include <string>
 
-namespace quillo::x11 {
+namespace quillo::linuxdesktop {
 
 namespace {
 
@@ -162,4 +162,4 @@ Window X11OwnKeyboard::followFocus() {
     return focus;
 }
 
-} // namespace quillo::x11
+} // namespace quillo::linuxdesktop

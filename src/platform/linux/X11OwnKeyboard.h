@@ -16,7 +16,7 @@
 
 #include <memory>
 
-namespace quillo::x11 {
+namespace quillo::linuxdesktop {
 
 class X11OwnKeyboard {
   public:
@@ -53,4 +53,4 @@ class X11OwnKeyboard {
     Cursor invisible_ = 0;
 };
 
-} // namespace quillo::x11
+} // namespace quillo::linuxdesktop

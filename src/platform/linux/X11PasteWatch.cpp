@@ -10,7 +10,7 @@
 #include <string_view>
 #include <xcb/xcb.h>
 
-namespace quillo::x11 {
+namespace quillo::linuxdesktop {
 
 namespace {
 
@@ -97,4 +97,4 @@ bool X11PasteWatch::offered(std::uint32_t type) {
     return contents->hasFormat(name) || (textTypes.contains(name) && contents->hasText());
 }
 
-} // namespace quillo::x11
+} // namespace quillo::linuxdesktop

@@ -18,7 +18,7 @@
 #include <functional>
 #include <map>
 
-namespace quillo::x11 {
+namespace quillo::linuxdesktop {
 
 class X11PasteWatch final : public QAbstractNativeEventFilter {
   public:
@@ -43,4 +43,4 @@ class X11PasteWatch final : public QAbstractNativeEventFilter {
     std::map<std::uint32_t, QString> names_;
 };
 
-} // namespace quillo::x11
+} // namespace quillo::linuxdesktop

@@ -3,7 +3,7 @@
 #include "platform/linux/X11Connection.h"
 #include "platform/linux/XlibHeaders.h"
 
-namespace quillo::x11 {
+namespace quillo::linuxdesktop {
 
 namespace {
 constexpr int staleCheckIntervalMs = 1000;
@@ -94,4 +94,4 @@ void X11SecureInput::checkStillGrabbed() {
     }
 }
 
-} // namespace quillo::x11
+} // namespace quillo::linuxdesktop

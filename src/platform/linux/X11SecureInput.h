@@ -21,7 +21,7 @@
 #include <map>
 #include <set>
 
-namespace quillo::x11 {
+namespace quillo::linuxdesktop {
 
 class X11Connection;
 
@@ -52,4 +52,4 @@ class X11SecureInput : public QObject, public platform::SecureInput {
     bool ownHold_ = false;
 };
 
-} // namespace quillo::x11
+} // namespace quillo::linuxdesktop

@@ -4,7 +4,7 @@
 
 #include <cstdlib>
 
-namespace quillo::x11 {
+namespace quillo::linuxdesktop {
 
 namespace {
 
@@ -55,4 +55,4 @@ std::string X11Trust::check(DisplayConnection* keepOpen) {
     return reason;
 }
 
-} // namespace quillo::x11
+} // namespace quillo::linuxdesktop

@@ -11,7 +11,7 @@
 
 struct _XDisplay;
 
-namespace quillo::x11 {
+namespace quillo::linuxdesktop {
 
 struct DisplayCloser {
     void operator()(_XDisplay* display) const;
@@ -39,4 +39,4 @@ class X11Trust final : public platform::AccessibilityTrust {
     std::string reason_;
 };
 
-} // namespace quillo::x11
+} // namespace quillo::linuxdesktop

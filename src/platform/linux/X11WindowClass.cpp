@@ -1,6 +1,6 @@
 #include "platform/linux/X11WindowClass.h"
 
-namespace quillo::x11 {
+namespace quillo::linuxdesktop {
 
 std::optional<std::string> windowClass(Display* display, Window window) {
     XClassHint hint{};
@@ -16,4 +16,4 @@ std::optional<std::string> windowClass(Display* display, Window window) {
     return result;
 }
 
-} // namespace quillo::x11
+} // namespace quillo::linuxdesktop

@@ -7,9 +7,9 @@
 #include <optional>
 #include <string>
 
-namespace quillo::x11 {
+namespace quillo::linuxdesktop {
 
 // None when the window has no class or an empty one, which names no application.
 std::optional<std::string> windowClass(Display* display, Window window);
 
-} // namespace quillo::x11
+} // namespace quillo::linuxdesktop

@@ -12,7 +12,7 @@
 #include <QUrl>
 #include <deque>
 
-namespace quillo::x11 {
+namespace quillo::linuxdesktop {
 
 namespace {
 
@@ -173,4 +173,4 @@ std::vector<platform::Application> X11Workspace::applications() const {
         openWindowClasses());
 }
 
-} // namespace quillo::x11
+} // namespace quillo::linuxdesktop

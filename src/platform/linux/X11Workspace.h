@@ -14,7 +14,7 @@
 #include <optional>
 #include <string>
 
-namespace quillo::x11 {
+namespace quillo::linuxdesktop {
 
 // A few round trips on `display` each; safe on any thread that owns the connection.
 std::optional<std::string> focusedWindowClass(Display* display);
@@ -37,4 +37,4 @@ class X11Workspace final : public platform::Workspace {
     Display* display_;
 };
 
-} // namespace quillo::x11
+} // namespace quillo::linuxdesktop

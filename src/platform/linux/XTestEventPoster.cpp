@@ -7,7 +7,7 @@
 
 #include <algorithm>
 
-namespace quillo::x11 {
+namespace quillo::linuxdesktop {
 
 namespace {
 
@@ -424,4 +424,4 @@ void XTestEventPoster::returnSpareKeys(bool all) {
     }
 }
 
-} // namespace quillo::x11
+} // namespace quillo::linuxdesktop

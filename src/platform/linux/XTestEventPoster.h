@@ -32,7 +32,7 @@
 #include <string>
 #include <vector>
 
-namespace quillo::x11 {
+namespace quillo::linuxdesktop {
 
 class XTestEventPoster final : public platform::EventPoster {
   public:
@@ -100,4 +100,4 @@ class XTestEventPoster final : public platform::EventPoster {
     std::size_t nextSpare_ = 0;
 };
 
-} // namespace quillo::x11
+} // namespace quillo::linuxdesktop

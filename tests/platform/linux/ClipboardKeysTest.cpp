@@ -5,9 +5,9 @@
 
 namespace {
 
-using quillo::x11::ClipboardAction;
-using quillo::x11::ClipboardKeys;
-using quillo::x11::clipboardKeysFor;
+using quillo::linuxdesktop::ClipboardAction;
+using quillo::linuxdesktop::ClipboardKeys;
+using quillo::linuxdesktop::clipboardKeysFor;
 using Kind = ClipboardKeys::Kind;
 
 constexpr ClipboardKeys ctrl(unsigned key) {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace quillo::x11 {
+namespace quillo::linuxdesktop {
 namespace {
 
 constexpr std::uint32_t textRole = 61; // "text", an ordinary entry
@@ -255,4 +255,4 @@ TEST(PasswordFocus, AsksTheProgramInFrontWhereItsFocusIs) {
 }
 
 } // namespace
-} // namespace quillo::x11
+} // namespace quillo::linuxdesktop

@@ -9,7 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-namespace quillo::x11 {
+namespace quillo::linuxdesktop {
 namespace {
 
 TEST(ProcessAccessibility, KnowsTheToolkitsThatJoinTheBusByThemselves) {
@@ -66,4 +66,4 @@ TEST(ProcessAccessibility, TellsHowLongAgoAProcessStarted) {
 }
 
 } // namespace
-} // namespace quillo::x11
+} // namespace quillo::linuxdesktop

@@ -6,7 +6,7 @@
 namespace {
 
 using namespace quillo;
-using x11::ModifierRoles;
+using linuxdesktop::ModifierRoles;
 namespace flag = platform::flag;
 
 // The modifier bits of the X protocol's key state (X.h itself defines None, which gtest uses).
@@ -42,30 +42,30 @@ constexpr KeyCase keyCases[] = {
 TEST(X11KeyCodes, evdevKeysMapByPositionBothWays) {
     for (const auto& c : keyCases) {
         SCOPED_TRACE(c.name);
-        const auto xKeyCode = static_cast<x11::XKeyCode>(c.evdev + 8);
-        EXPECT_EQ(x11::macKeyForEvdev(xKeyCode), c.mac);
-        EXPECT_EQ(x11::evdevForMacKey(c.mac), xKeyCode);
+        const auto xKeyCode = static_cast<linuxdesktop::XKeyCode>(c.evdev + 8);
+        EXPECT_EQ(linuxdesktop::macKeyForEvdev(xKeyCode), c.mac);
+        EXPECT_EQ(linuxdesktop::evdevForMacKey(c.mac), xKeyCode);
     }
 }
 
 TEST(X11KeyCodes, everyMacKeyComesBackFromItsXKey) {
     for (int mac = 0; mac < 128; ++mac) {
         const auto key = static_cast<platform::KeyCode>(mac);
-        if (const auto xKeyCode = x11::evdevForMacKey(key)) {
-            EXPECT_EQ(x11::macKeyForEvdev(*xKeyCode), key) << "Mac key " << mac;
+        if (const auto xKeyCode = linuxdesktop::evdevForMacKey(key)) {
+            EXPECT_EQ(linuxdesktop::macKeyForEvdev(*xKeyCode), key) << "Mac key " << mac;
         }
     }
 }
 
 TEST(X11KeyCodes, keysWithoutAMacCounterpartHaveNone) {
-    EXPECT_EQ(x11::macKeyForEvdev(99 + 8), std::nullopt); // Print Screen
-    EXPECT_EQ(x11::macKeyForEvdev(8), std::nullopt);
-    EXPECT_EQ(x11::evdevForMacKey(52), std::nullopt); // no key of a PC keyboard
+    EXPECT_EQ(linuxdesktop::macKeyForEvdev(99 + 8), std::nullopt); // Print Screen
+    EXPECT_EQ(linuxdesktop::macKeyForEvdev(8), std::nullopt);
+    EXPECT_EQ(linuxdesktop::evdevForMacKey(52), std::nullopt); // no key of a PC keyboard
 }
 
 struct SymbolCase {
     const char* name;
-    x11::XKeySym keySym;
+    linuxdesktop::XKeySym keySym;
     std::optional<platform::KeyCode> mac;
 };
 
@@ -84,10 +84,10 @@ TEST(X11KeyCodes, symbolsOfTheUsLayoutFindTheirKeyWithOrWithoutShift) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(x11::macKeyForKeySym(c.keySym), c.mac);
+        EXPECT_EQ(linuxdesktop::macKeyForKeySym(c.keySym), c.mac);
     }
-    EXPECT_EQ(x11::keySymForMacKey(46), static_cast<x11::XKeySym>(XK_m));
-    EXPECT_EQ(x11::keySymForMacKey(123), static_cast<x11::XKeySym>(XK_Left));
+    EXPECT_EQ(linuxdesktop::keySymForMacKey(46), static_cast<linuxdesktop::XKeySym>(XK_m));
+    EXPECT_EQ(linuxdesktop::keySymForMacKey(123), static_cast<linuxdesktop::XKeySym>(XK_Left));
 }
 
 constexpr ModifierRoles usualRoles{Mod1Mask, Mod4Mask, Mod2Mask};
@@ -110,23 +110,25 @@ TEST(X11KeyCodes, modifiersMapByName) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(x11::macFlagsForState(c.state, usualRoles), c.flags);
+        EXPECT_EQ(linuxdesktop::macFlagsForState(c.state, usualRoles), c.flags);
     }
 }
 
 TEST(X11KeyCodes, altAndSuperFollowTheServersModifierMap) {
     const ModifierRoles unusual{Mod3Mask, 0, 0};
-    EXPECT_EQ(x11::macFlagsForState(Mod3Mask, unusual), flag::option);
-    EXPECT_EQ(x11::macFlagsForState(Mod1Mask | Mod4Mask, unusual), 0u);
+    EXPECT_EQ(linuxdesktop::macFlagsForState(Mod3Mask, unusual), flag::option);
+    EXPECT_EQ(linuxdesktop::macFlagsForState(Mod1Mask | Mod4Mask, unusual), 0u);
 }
 
 TEST(X11KeyCodes, hotkeyFlagsBecomeTheXMask) {
-    EXPECT_EQ(x11::stateForMacFlags(flag::control | flag::option, usualRoles),
+    EXPECT_EQ(linuxdesktop::stateForMacFlags(flag::control | flag::option, usualRoles),
               ControlMask | Mod1Mask);
-    EXPECT_EQ(x11::stateForMacFlags(flag::shift | flag::command, usualRoles), ShiftMask | Mod4Mask);
-    EXPECT_EQ(x11::stateForMacFlags(0, usualRoles), 0u);
+    EXPECT_EQ(linuxdesktop::stateForMacFlags(flag::shift | flag::command, usualRoles),
+              ShiftMask | Mod4Mask);
+    EXPECT_EQ(linuxdesktop::stateForMacFlags(0, usualRoles), 0u);
     // A server without Super cannot grab a Command hotkey.
-    EXPECT_EQ(x11::stateForMacFlags(flag::command, ModifierRoles{Mod1Mask, 0, 0}), std::nullopt);
+    EXPECT_EQ(linuxdesktop::stateForMacFlags(flag::command, ModifierRoles{Mod1Mask, 0, 0}),
+              std::nullopt);
 }
 
 } // namespace
