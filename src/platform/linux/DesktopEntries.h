@@ -1,6 +1,6 @@
-// The launcher files of a Linux desktop (".desktop" files, the freedesktop.org Desktop Entry
-// Specification): the autostart entry that starts Quillo at login, and the installed
-// applications that a snippet's application filter can name.
+// The launcher files of a Linux desktop (".desktop" files in freedesktop.org's format): the
+// autostart entry that starts Quillo at login, and the installed applications that a snippet's
+// application filter can name.
 //
 // An application is named by the class its windows carry (the second string of WM_CLASS), the id
 // that the application filters hold: the launcher's StartupWMClass when it says, otherwise the
