@@ -14,20 +14,24 @@ namespace {
 
 using Json = nlohmann::json;
 
+// The pieces of a list written as one text, a bar between two.
+std::vector<std::string> split(std::string_view text) {
+    std::vector<std::string> pieces;
+    for (std::size_t from = 0, to = 0; from <= text.size(); from = to + 1) {
+        to = std::min(text.find('|', from), text.size());
+        pieces.emplace_back(text.substr(from, to - from));
+    }
+    return pieces;
+}
+
 // Every event as one line of text.
 class Recorder {
   public:
     bool null() { return add("null"); }
     bool boolean(bool value) { return add(value ? "true" : "false"); }
-    bool number_integer(Json::number_integer_t value) {
-        return add("integer " + std::to_string(value));
-    }
-    bool number_unsigned(Json::number_unsigned_t value) {
-        return add("unsigned " + std::to_string(value));
-    }
-    bool number_float(Json::number_float_t, const Json::string_t& text) {
-        return add("float " + text);
-    }
+    bool number_integer(Json::number_integer_t value) { return add("-" + std::to_string(value)); }
+    bool number_unsigned(Json::number_unsigned_t value) { return add("+" + std::to_string(value)); }
+    bool number_float(Json::number_float_t, const Json::string_t& text) { return add("." + text); }
     bool string(Json::string_t& value) { return add("string " + value); }
     bool binary(Json::binary_t&) { return add("binary"); }
     bool start_object(std::size_t size) { return add("{ " + std::to_string(size)); }
@@ -36,8 +40,7 @@ class Recorder {
     bool start_array(std::size_t size) { return add("[ " + std::to_string(size)); }
     bool end_array() { return add("]"); }
     bool parse_error(std::size_t, const std::string&, const Json::exception&) {
-        add("error");
-        return false;
+        return !add("error");
     }
 
     std::vector<std::string> events;
@@ -59,86 +62,47 @@ class RandomJson {
         std::string text = (chance(5) ? "\xEF\xBB\xBF" : "") + space() + value(0) + space();
         if (chance(20) && !text.empty()) {
             static constexpr std::string_view bytes = "[]{},:\" \\u0aeE.-+\x01\xFF\xC3\xED";
+            // A byte changed, taken out or put in.
             const std::size_t at = pick(0, text.size() - 1);
-            switch (pick(0, 2)) {
-            case 0:
-                text[at] = bytes[pick(0, bytes.size() - 1)];
-                break;
-            case 1:
-                text.erase(at, 1);
-                break;
-            default:
-                text.insert(at, 1, bytes[pick(0, bytes.size() - 1)]);
-            }
+            const std::size_t length = pick(0, 1);
+            text.replace(at, length, pick(0, length) == 0 ? 1 : 0,
+                         bytes[pick(0, bytes.size() - 1)]);
         }
         return text;
     }
 
   private:
     std::string value(int depth) {
+        static const std::vector<std::string> literals = {"true", "false", "null",
+                                                          "nul",  "True",  "truee"};
         switch (depth > 4 ? pick(2, 6) : pick(0, 6)) {
-        case 0: {
-            std::string text = "{" + space();
-            for (std::size_t n = pick(0, 4); n > 0; --n) {
-                text += string() + space() + ":" + space() + value(depth + 1) + space();
-                text += n > 1 ? "," + space() : "";
-            }
-            return text + "}";
-        }
+        case 0:
         case 1: {
-            std::string text = "[" + space();
+            const bool isObject = pick(0, 1) == 0;
+            std::string text = (isObject ? "{" : "[") + space();
             for (std::size_t n = pick(0, 4); n > 0; --n) {
+                text += isObject ? string() + space() + ":" + space() : "";
                 text += value(depth + 1) + space() + (n > 1 ? "," + space() : "");
             }
-            return text + "]";
+            return text + (isObject ? "}" : "]");
         }
         case 2:
         case 3:
             return string();
         case 4:
             return number();
-        default: {
-            static const std::vector<std::string> literals = {"true", "false", "null",
-                                                              "nul",  "True",  "truee"};
+        default:
             return literals[chance(90) ? pick(0, 2) : pick(0, literals.size() - 1)];
-        }
         }
     }
 
+    // The pieces after the first 23 are not JSON, or not UTF-8.
     std::string string() {
-        static const std::vector<std::string> pieces = {"a",
-                                                        "omw",
-                                                        " ",
-                                                        "\\\"",
-                                                        "\\\\",
-                                                        "\\/",
-                                                        "\\b",
-                                                        "\\f",
-                                                        "\\n",
-                                                        "\\r",
-                                                        "\\t",
-                                                        "\\u0041",
-                                                        "\\u00e9",
-                                                        "\\u00E9",
-                                                        "\\u0000",
-                                                        "\\u001f",
-                                                        "\\u2603",
-                                                        "\\ud83d\\udc69",
-                                                        "\xC3\xA9",
-                                                        "\xE2\x98\x95",
-                                                        "\xF0\x9F\x91\xA9",
-                                                        "/",
-                                                        "{}[],:",
-                                                        "\\ud83d",
-                                                        "\\udc69",
-                                                        "\\uD83D\\u0041",
-                                                        "\\x",
-                                                        "\\u12",
-                                                        "\t",
-                                                        "\x7F",
-                                                        "\xC0\xAF",
-                                                        "\xED\xA0\x80",
-                                                        "\xF4\x90\x80\x80"};
+        static const auto pieces =
+            split("a|omw| |\\\"|\\\\|\\/|\\b|\\f|\\n|\\r|\\t|\\u0041|\\u00e9|"
+                  "\\u00E9|\\u0000|\\u001f|\\u2603|\\ud83d\\udc69|é|☕|👩|/|"
+                  "{}[],:|\\ud83d|\\udc69|\\uD83D\\u0041|\\x|\\u12|\t|\x7F|"
+                  "\xC0\xAF|\xED\xA0\x80|\xF4\x90\x80\x80");
         std::string text = "\"";
         for (std::size_t n = pick(0, 5); n > 0; --n) {
             text += pieces[chance(85) ? pick(0, 22) : pick(0, pieces.size() - 1)];
@@ -147,28 +111,10 @@ class RandomJson {
     }
 
     std::string number() {
-        static const std::vector<std::string> numbers = {"0",
-                                                         "1",
-                                                         "-1",
-                                                         "42",
-                                                         "-0",
-                                                         "007",
-                                                         "1.5",
-                                                         "-0.0",
-                                                         "1e3",
-                                                         "1E-3",
-                                                         "2.50e+10",
-                                                         "1.",
-                                                         ".5",
-                                                         "-",
-                                                         "+1",
-                                                         "18446744073709551615",
-                                                         "18446744073709551616",
-                                                         "-9223372036854775808",
-                                                         "-9223372036854775809",
-                                                         "9223372036854775807",
-                                                         "123456789012345678901234",
-                                                         "0x1F"};
+        static const auto numbers = split("0|1|-1|42|-0|007|1.5|-0.0|1e3|1E-3|2.50e+10|1.|.5|-|+1|"
+                                          "18446744073709551615|18446744073709551616|"
+                                          "-9223372036854775808|-9223372036854775809|"
+                                          "9223372036854775807|123456789012345678901234|0x1F");
         return numbers[pick(0, numbers.size() - 1)];
     }
 
@@ -216,33 +162,18 @@ TEST(PlainJson, StopsWhenTheHandlerSaysSo) {
     EXPECT_EQ(stopper.events.size(), 3u);
 }
 
-struct RefusedCase {
-    const char* name;
-    std::string json;
-};
-
-class Refused : public ::testing::TestWithParam<RefusedCase> {};
-
 // What it leaves to the library, sound or not.
-TEST_P(Refused, LeavesTheDocumentToTheLibrary) {
-    Recorder recorder;
-    EXPECT_FALSE(walkPlainJson(GetParam().json, recorder));
+TEST(PlainJson, LeavesToTheLibraryWhatItIsNotSureOf) {
+    auto cases = split(R"([1.5]|[1e3]|[-0]|[18446744073709551616]|[-9223372036854775809]|[01]|)"
+                       R"([1,]|["\ud83d"]|["\ud83d\u0041"]|["\ud83d\ue000"]|[] []|)"
+                       "[\"\xFF\"]|[\"a\tb\"]|"); // and the empty document
+    cases.push_back(std::string(300, '[') + std::string(300, ']'));
+    for (const auto& json : cases) {
+        SCOPED_TRACE(json);
+        Recorder recorder;
+        EXPECT_FALSE(walkPlainJson(json, recorder));
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    PlainJson, Refused,
-    ::testing::Values(RefusedCase{"Fraction", "[1.5]"}, RefusedCase{"Exponent", "[1e3]"},
-                      RefusedCase{"MinusZero", "[-0]"},
-                      RefusedCase{"BeyondUnsigned64Bits", "[18446744073709551616]"},
-                      RefusedCase{"BelowSigned64Bits", "[-9223372036854775809]"},
-                      RefusedCase{"LeadingZero", "[01]"}, RefusedCase{"TrailingComma", "[1,]"},
-                      RefusedCase{"LoneSurrogate", R"(["\ud83d"])"},
-                      RefusedCase{"NotUtf8", "[\"\xFF\"]"},
-                      RefusedCase{"ControlCharacter", "[\"a\tb\"]"},
-                      RefusedCase{"TrailingText", "[] []"}, RefusedCase{"Empty", ""},
-                      RefusedCase{"DeeperThanAnyFile",
-                                  std::string(300, '[') + std::string(300, ']')}),
-    [](const ::testing::TestParamInfo<RefusedCase>& param) { return param.param.name; });
 
 } // namespace
 } // namespace quillo::model
