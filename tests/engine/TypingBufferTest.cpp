@@ -9,11 +9,15 @@
 namespace quillo::engine {
 namespace {
 
-const std::string combiningAcute = "\xCC\x81"; // U+0301
+const std::string acute = "\xCC\x81"; // U+0301, combining
 const std::string man = "\xF0\x9F\x91\xA8";
 const std::string woman = "\xF0\x9F\x91\xA9";
 const std::string girl = "\xF0\x9F\x91\xA7";
-const std::string zeroWidthJoiner = "\xE2\x80\x8D";
+const std::string zwj = "\xE2\x80\x8D"; // zero width joiner
+const std::string family = man + zwj + woman + zwj + girl;
+// Regional indicators: a pair is one flag.
+const std::string F = "\xF0\x9F\x87\xAB";
+const std::string R = "\xF0\x9F\x87\xB7";
 
 std::string letters(std::size_t count) {
     std::string text;
@@ -23,9 +27,22 @@ std::string letters(std::size_t count) {
     return text;
 }
 
-// One step of typing: text appended, or one of the two edits.
+// One step of typing: text appended, one of the two edits, or the buffer's own text appended.
 const std::string backspace = "<backspace>";
 const std::string clear = "<clear>";
+const std::string itself = "<itself>";
+
+void apply(TypingBuffer& typed, const std::string& step) {
+    if (step == backspace) {
+        typed.removeLast();
+    } else if (step == clear) {
+        typed.clear();
+    } else if (step == itself) {
+        typed.append(typed.buffer());
+    } else {
+        typed.append(step);
+    }
+}
 
 struct BufferCase {
     const char* name;
@@ -34,43 +51,25 @@ struct BufferCase {
     std::size_t length;
 };
 
-const std::string family = man + zeroWidthJoiner + woman + zeroWidthJoiner + girl;
-const std::string regionalF = "\xF0\x9F\x87\xAB";
-const std::string regionalR = "\xF0\x9F\x87\xB7";
-
 const BufferCase bufferCases[] = {
-    {"starts empty", {}, "", 0},
-    {"keeps a hundred characters", {letters(100)}, letters(100), 100},
-    {"the hundred and first drops the first",
-     {letters(100), "!"},
-     letters(100).substr(1) + "!",
-     100},
-    {"three on ninety-nine drop two", {letters(99), "XYZ"}, letters(99).substr(2) + "XYZ", 100},
-    {"an accent joins its letter", {"caf", "e", combiningAcute}, "cafe" + combiningAcute, 4},
-    {"backspace takes the letter with its accent", {"cafe", combiningAcute, backspace}, "caf", 3},
-    {"an accent on a full buffer drops nothing",
-     {letters(100), combiningAcute},
-     letters(100) + combiningAcute,
-     100},
-    {"backspace takes one character", {"omw", backspace}, "om", 2},
-    {"backspace on nothing does nothing", {backspace, "a"}, "a", 1},
-    {"clear empties a full buffer", {letters(150), clear, "omw"}, "omw", 3},
-    {"appending nothing changes nothing", {"omw", ""}, "omw", 3},
-    {"an emoji sequence typed piece by piece is one character",
-     {"hi ", man, zeroWidthJoiner, woman, zeroWidthJoiner, girl},
-     "hi " + family,
-     4},
-    {"backspace takes the whole sequence", {"hi ", family, backspace}, "hi ", 3},
-    {"flag halves pair in typing order",
-     {regionalF, regionalR, regionalF},
-     regionalF + regionalR + regionalF,
-     2},
-    {"the next half completes the second flag",
-     {regionalF, regionalR, regionalF, regionalR},
-     regionalF + regionalR + regionalF + regionalR,
-     2},
-    {"carriage return then line feed is one character", {"a\r", "\n"}, "a\r\n", 2},
-    {"backspace takes both", {"a\r", "\n", backspace}, "a", 1},
+    {"StartsEmpty", {}, "", 0},
+    {"KeepsAHundredCharacters", {letters(100)}, letters(100), 100},
+    {"TheHundredAndFirstDropsTheFirst", {letters(100), "!"}, letters(100).substr(1) + "!", 100},
+    {"ThreeOnNinetyNineDropTwo", {letters(99), "XYZ"}, letters(99).substr(2) + "XYZ", 100},
+    {"AnAccentJoinsItsLetter", {"caf", "e", acute}, "cafe" + acute, 4},
+    {"BackspaceTakesTheLetterWithItsAccent", {"cafe", acute, backspace}, "caf", 3},
+    {"AnAccentOnAFullBufferDropsNothing", {letters(100), acute}, letters(100) + acute, 100},
+    {"BackspaceTakesOneCharacter", {"omw", backspace}, "om", 2},
+    {"BackspaceOnNothingDoesNothing", {backspace, "a"}, "a", 1},
+    {"ClearEmptiesAFullBuffer", {letters(150), clear, "omw"}, "omw", 3},
+    {"AppendingNothingChangesNothing", {"omw", ""}, "omw", 3},
+    {"EmojiSequenceTypedPieceByPieceIsOne", {"hi ", man, zwj, woman, zwj, girl}, "hi " + family, 4},
+    {"BackspaceTakesTheWholeSequence", {"hi ", family, backspace}, "hi ", 3},
+    {"FlagHalvesPairInTypingOrder", {F, R, F}, F + R + F, 2},
+    {"TheNextHalfCompletesTheSecondFlag", {F, R, F, R}, F + R + F + R, 2},
+    {"CarriageReturnThenLineFeedIsOneCharacter", {"a\r", "\n"}, "a\r\n", 2},
+    {"BackspaceTakesBoth", {"a\r", "\n", backspace}, "a", 1},
+    {"AppendingItselfIsSafe", {letters(80), itself}, (letters(80) + letters(80)).substr(60), 100},
 };
 
 TEST(TypingBuffer, KeepsTheLatestCharactersAsTyped) {
@@ -78,13 +77,7 @@ TEST(TypingBuffer, KeepsTheLatestCharactersAsTyped) {
         SCOPED_TRACE(c.name);
         TypingBuffer typed;
         for (const std::string& step : c.steps) {
-            if (step == backspace) {
-                typed.removeLast();
-            } else if (step == clear) {
-                typed.clear();
-            } else {
-                typed.append(step);
-            }
+            apply(typed, step);
             ASSERT_LE(typed.length(), TypingBuffer::maxLength);
         }
         EXPECT_EQ(typed.buffer(), c.buffer);
@@ -92,93 +85,59 @@ TEST(TypingBuffer, KeepsTheLatestCharactersAsTyped) {
     }
 }
 
-TEST(TypingBuffer, KeystrokesOneByOneKeepTheLatestHundred) {
-    TypingBuffer typed;
-    const std::string typing = letters(1000);
-    for (const char key : typing) {
-        typed.append(std::string(1, key));
-        ASSERT_LE(typed.length(), TypingBuffer::maxLength);
-    }
-    EXPECT_EQ(typed.buffer(), typing.substr(900));
-}
-
-TEST(TypingBuffer, ALongRunOfMixedTypingNeverExceedsTheLimit) {
-    const std::string keys[] = {
-        "a",  "\xC3\xA9",     combiningAcute, man,  zeroWidthJoiner, "\xF0\x9F\x87\xAB", " ", "\r",
-        "\n", "\xE1\x84\x92", "\xE1\x85\xA1", "xyz"};
+TEST(TypingBuffer, ALongRunOfMixedTypingKeepsTheLatestCharacters) {
+    // The shortcut tests cut the text at the character starts instead of segmenting it again,
+    // so they must stay where a fresh segmentation puts them through trimming, joining marks
+    // and flags, and Backspace; and the kept text is what all the typing ends with.
+    const std::string keys[] = {"a", "\xC3\xA9", acute, F,   "\r",           "\n",
+                                man, zwj,        "bc",  " ", "\xE1\x84\x92", "\xE1\x85\xA1"};
     TypingBuffer typed;
     std::string everything;
-    for (std::size_t i = 0; i < 5000; ++i) {
-        const std::string& key = keys[(i * 7 + i / 13) % std::size(keys)];
-        typed.append(key);
-        everything += key;
-        ASSERT_LE(typed.length(), TypingBuffer::maxLength) << "after key " << i;
-        if (i % 250 == 0) {
-            // The kept text is what a fresh segmentation of all the typing would end with.
-            ASSERT_EQ(typed.length(), unicode::graphemeCount(typed.buffer()));
-            ASSERT_EQ(everything.substr(everything.size() - typed.buffer().size()), typed.buffer());
-        }
-    }
-    EXPECT_EQ(typed.length(), TypingBuffer::maxLength);
-}
-
-TEST(TypingBuffer, CharacterStartsAreWhereAFreshSegmentationPutsThem) {
-    // The shortcut tests cut the text at these offsets instead of segmenting it again, so they
-    // must stay right through trimming, joining marks and flags, and Backspace.
-    const std::string keys[] = {
-        "a",  "\xC3\xA9", combiningAcute, "\xF0\x9F\x87\xAB", "\r", "\n", man, zeroWidthJoiner,
-        "bc", " ",        "\xE1\x84\x92", "\xE1\x85\xA1"};
-    TypingBuffer typed;
-    for (std::size_t i = 0; i < 3000; ++i) {
-        if (i % 17 == 5) {
-            typed.removeLast();
+    for (std::size_t i = 0; i < 4000; ++i) {
+        const std::size_t before = typed.buffer().size();
+        const std::string& key = i % 17 == 5 ? backspace : keys[(i * 7 + i / 11) % std::size(keys)];
+        apply(typed, key);
+        if (key == backspace) {
+            everything.resize(everything.size() - (before - typed.buffer().size()));
         } else {
-            typed.append(keys[(i * 7 + i / 11) % std::size(keys)]);
+            everything += key;
         }
         const auto boundaries = unicode::graphemeBoundaries(typed.buffer());
         ASSERT_EQ(boundaries.size(), typed.length() + 1) << "after key " << i;
+        ASSERT_LE(typed.length(), TypingBuffer::maxLength) << "after key " << i;
+        ASSERT_TRUE(everything.ends_with(typed.buffer())) << "after key " << i;
         for (std::size_t c = 0; c <= typed.length(); ++c) {
             ASSERT_EQ(typed.characterStart(c), boundaries[c]) << "after key " << i;
         }
     }
+    EXPECT_GE(typed.length(), TypingBuffer::maxLength - 1);
 }
 
-TEST(TypingBuffer, AppendingItsOwnTextIsSafe) {
-    TypingBuffer typed;
-    typed.append(letters(80));
-    typed.append(typed.buffer());
-    EXPECT_EQ(typed.length(), 100u);
-    EXPECT_EQ(typed.buffer(), (letters(80) + letters(80)).substr(60));
-}
-
-TEST(TypingBuffer, AnOverlongCharacterGrowsTheStorageAndClearGivesItBack) {
-    TypingBuffer typed;
-    std::string stacked = "e";
-    for (int i = 0; i < 600; ++i) {
-        stacked += combiningAcute;
-    }
-    typed.append("x");
-    typed.append(stacked);
-    EXPECT_EQ(typed.length(), 2u);
-    EXPECT_EQ(typed.buffer(), "x" + stacked);
-    typed.clear();
-    EXPECT_EQ(typed.buffer(), "");
-    EXPECT_LT(typed.buffer().capacity(), stacked.size());
-}
-
-TEST(TypingBuffer, FreedBytesAreOverwritten) {
+TEST(TypingBuffer, FreedBytesAreOverwrittenAndSpareStorageGivenBack) {
     TypingBuffer typed;
     typed.append("secret");
     const char* storage = typed.buffer().data();
     typed.removeLast();
     EXPECT_EQ(storage[5], '\0');
-    typed.append(letters(100));
-    // The oldest characters were shifted out; the bytes past the end hold no copy of them.
+    // A two-byte character shifted out of a full buffer leaves two bytes past the end.
+    typed.append("\xC3\xA9" + letters(99));
+    typed.append("x");
     ASSERT_EQ(typed.buffer().data(), storage);
+    EXPECT_EQ(storage[101], '\0');
     typed.clear();
     for (std::size_t i = 0; i < 106; ++i) {
         ASSERT_EQ(storage[i], '\0') << "byte " << i;
     }
+    // An overlong character grows the storage; clear gives the extra back.
+    std::string stacked = "e";
+    for (int i = 0; i < 600; ++i) {
+        stacked += acute;
+    }
+    typed.append("x" + stacked);
+    EXPECT_EQ(typed.length(), 2u);
+    EXPECT_EQ(typed.buffer(), "x" + stacked);
+    typed.clear();
+    EXPECT_LT(typed.buffer().capacity(), stacked.size());
 }
 
 } // namespace
