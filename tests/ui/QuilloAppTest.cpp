@@ -1,124 +1,168 @@
+// The program's windows together: the tray menu, the onboarding window and the settings window
+// over one delegate.
 #include "ui/QuilloApp.h"
 
-#include "UiTest.h"
+#include "SnippetWindows.h"
 #include "ui/AboutView.h"
+#include "ui/MenuBarView.h"
 #include "ui/OnboardingView.h"
-#include "ui/SettingsView.h"
 #include "ui/SingleInstance.h"
 #include "ui/TrayIcon.h"
 
-#include <QLabel>
 #include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTest>
 
 using namespace quillo;
-
-namespace {
-
-ui::QuilloApp::Options options(bool trayAvailable) {
-    ui::QuilloApp::Options result;
-    result.trayAvailable = trayAvailable;
-    return result;
-}
-
-} // namespace
+using namespace std::chrono_literals;
 
 class QuilloAppTest : public QObject {
     Q_OBJECT
   private slots:
-    void withATrayOnlyTheTrayIconAppears() {
-        uitest::Desktop desktop({.onboardingCompleted = true});
-        ui::QuilloApp app(desktop.delegate(), options(true));
-        app.launch();
-        desktop.sim().runUntilIdle();
-        QVERIFY(app.trayIcon() != nullptr);
-        QCOMPARE(app.trayIcon()->imageName(), QStringLiteral("MenuBarIcon"));
-        QVERIFY(app.settingsWindow() == nullptr);
-        QVERIFY(!app.onboarding().isVisible());
+    // Without a tray the settings window opens at start, so that Quillo is never out of reach.
+    void aFinishedOnboardingStartsInTheTrayOrInTheSettingsWindow() {
+        for (const bool tray : {true, false}) {
+            uitest::App a({.onboardingCompleted = true}, tray);
+            a.app.launch();
+            a.sim().runUntilIdle();
+            QVERIFY(a.app.trayIcon() != nullptr);
+            QVERIFY(!a.app.onboarding().isVisible());
+            QCOMPARE(a.app.settingsWindow() != nullptr, !tray);
+            QVERIFY(tray || a.app.settingsWindow()->isVisible());
+        }
     }
 
-    void withoutATrayTheSettingsWindowOpensAtStart() {
-        uitest::Desktop desktop({.onboardingCompleted = true});
-        ui::QuilloApp app(desktop.delegate(), options(false));
-        app.launch();
-        desktop.sim().runUntilIdle();
-        QVERIFY(app.settingsWindow() != nullptr);
-        QVERIFY(app.settingsWindow()->isVisible());
+    // The grant asked for in the window, given later in the system: within a second the window,
+    // the menu and the engine all know.
+    void theGrantTurnsTheWindowTheMenuAndTheEngineWithinASecond() {
+        uitest::App a({.trusted = false});
+        a.app.launch();
+        ui::OnboardingView& window = a.app.onboarding();
+        const auto expectGranted = [&](bool yes) {
+            QCOMPARE(window.grantedGroup()->isVisibleTo(&window), yes);
+            QCOMPARE(window.notGrantedGroup()->isVisibleTo(&window), !yes);
+            QCOMPARE(a.app.menuBar().grantAction()->isVisible(), !yes);
+        };
+        QVERIFY(window.isVisible());
+        expectGranted(false);
+        QVERIFY(window.reasonLabel()->isHidden());
+
+        QTest::mouseClick(window.grantButton(), Qt::LeftButton);
+        QCOMPARE(a.sim().trustRequests(), 1);
+        QVERIFY(window.reasonLabel()->isVisibleTo(&window));
+        QCOMPARE(window.reasonLabel()->text().toStdString(),
+                 a.sim().services().accessibilityTrust.untrustedReason());
+
+        a.sim().setTrusted(true);
+        a.sim().runFor(999ms);
+        expectGranted(false);
+        QVERIFY(a.delegate().engine() == nullptr);
+        a.sim().runFor(1ms);
+        expectGranted(true);
+        QVERIFY(window.reasonLabel()->isHidden());
+        const auto* engine = a.delegate().engine();
+        QVERIFY(engine != nullptr);
+
+        // Get Started while the engine runs starts no second one.
+        QTest::mouseClick(window.getStartedButton(), Qt::LeftButton);
+        QCOMPARE(a.sim().preference("hasCompletedOnboarding"), std::optional<bool>(true));
+        QVERIFY(!window.isVisible());
+        QCOMPARE(a.delegate().engine(), engine);
+
+        // Access lost again: the menu's grant item asks, and says what is missing in the window.
+        a.sim().setTrusted(false);
+        a.delegate().permissionsManager().setAccessibilityGranted(false);
+        a.app.menuBar().grantAction()->trigger();
+        QVERIFY(window.isVisible());
+        expectGranted(false);
+        QVERIFY(window.reasonLabel()->isVisibleTo(&window));
+        QCOMPARE(a.sim().trustRequests(), 2);
     }
 
+    // The menu's switch, the settings window's switch and the tray icon show one setting.
+    void theSwitchesFollowTheGlobalSwitchAndTurnIt() {
+        uitest::App a({.expansionEnabled = false});
+        a.app.launch();
+        QAction* toggle = a.app.menuBar().expansionToggle();
+        const auto shows = [&](bool on) {
+            QCOMPARE(toggle->isChecked(), on);
+            QCOMPARE(toggle->text(), QString::fromLatin1(on ? "Active" : "Click to activate"));
+            QCOMPARE(a.app.trayIcon()->imageName(),
+                     QString::fromLatin1(on ? "MenuBarIcon" : "MenuBarIconPaused"));
+        };
+        shows(false);
+        toggle->trigger();
+        QCOMPARE(a.sim().preference("isExpansionEnabled"), std::optional<bool>(true));
+        shows(true);
+        a.app.openSettings();
+        ui::ToggleSwitch* expansion = a.app.settingsWindow()->generalSettings()->expansionSwitch();
+        QVERIFY(expansion->isChecked());
+        QTest::mouseClick(expansion, Qt::LeftButton);
+        QVERIFY(!a.settings().isExpansionEnabled());
+        shows(false);
+        QVERIFY(!a.sim().loginItemEnabled());
+    }
+
+    // Every snippet counts, enabled or not.
+    void theMenuCountsTheSnippets() {
+        uitest::App a;
+        QAction* count = a.app.menuBar().snippetCount();
+        QCOMPARE(count->text(), QStringLiteral("3 snippets"));
+        QVERIFY(!count->isEnabled());
+        std::vector<model::Snippet> one{a.store().snippets()[0]};
+        one[0].isEnabled = false;
+        a.store().setSnippets(one);
+        QCOMPARE(count->text(), QStringLiteral("1 snippet"));
+        a.store().setSnippets({});
+        QCOMPARE(count->text(), QStringLiteral("0 snippets"));
+    }
+
+    void theMenuReachesSettingsTheUpdateCheckTheMakersPageAndQuit() {
+        uitest::App a({}, true, QStringLiteral("https://example.com/more"));
+        QVERIFY(a.app.settingsWindow() == nullptr);
+        a.app.menuBar().settingsAction()->trigger();
+        QVERIFY(a.app.settingsWindow()->isVisible());
+        QCOMPARE(a.app.settingsWindow()->tabs()->currentIndex(), 0);
+        a.app.menuBar().updatesAction()->trigger();
+        QCOMPARE(a.sim().requestedUrls(), std::vector{a.app.updateChecker().versionUrl()});
+        a.app.menuBar().moreAppsAction()->trigger();
+        QCOMPARE(a.sim().openedUrls(), std::vector<std::string>{"https://example.com/more"});
+        a.app.menuBar().quitAction()->trigger();
+        QCOMPARE(a.quits, 1);
+    }
+
+    // Read when the windows are made, and again when the desktop says it changed (the
+    // accessibility switch turned off while Quillo runs).
     void theWindowsSayWhenPasswordFieldsCanGoUnnoticed() {
-        // Read when the windows are made, and again when the desktop says it changed (the
-        // accessibility switch turned off while Quillo runs).
+        uitest::App a;
+        a.app.launch();
+        a.app.openSettings();
         const QString note = QStringLiteral("Without the accessibility bus, password fields…");
-        for (const auto& [atStart, later] :
-             {std::pair{QString(), note}, std::pair{note, QString()}}) {
-            uitest::Desktop desktop({.onboardingCompleted = false});
-            desktop.sim().setSecureInputLimitation(atStart.toStdString());
-            ui::QuilloApp app(desktop.delegate(), options(true));
-            app.launch();
-            app.openSettings();
-            const auto expectNote = [&app](const QString& expected) {
-                for (QLabel* label : {app.onboarding().passwordFieldsNote(),
-                                      app.settingsWindow()->about()->passwordFieldsNote()}) {
-                    QCOMPARE(label->text(), expected);
-                    QCOMPARE(!label->isHidden(), !expected.isEmpty());
-                }
-            };
-            expectNote(atStart);
-            desktop.sim().setSecureInputLimitation(later.toStdString());
-            app.refreshPasswordFieldsNote();
-            expectNote(later);
+        for (const QString& now : {QString(), note, QString()}) {
+            a.sim().setSecureInputLimitation(now.toStdString());
+            a.app.refreshPasswordFieldsNote();
+            for (QLabel* label : {a.app.onboarding().passwordFieldsNote(),
+                                  a.app.settingsWindow()->about()->passwordFieldsNote()}) {
+                QCOMPARE(label->text(), now);
+                QCOMPARE(label->isHidden(), now.isEmpty());
+            }
         }
     }
 
-    void launchWithAccessStartsTheEngineAtOnce() {
-        uitest::Desktop desktop({.trusted = true});
-        ui::QuilloApp app(desktop.delegate(), options(true));
-        QVERIFY(desktop.delegate().engine() == nullptr);
-        app.launch();
-        QVERIFY(desktop.delegate().engine() != nullptr);
-        QVERIFY(!desktop.delegate().isWaitingForAccess());
-    }
-
-    void launchWithoutAccessWaitsAndStartsWithinASecondOfTheGrant() {
-        uitest::Desktop desktop({.trusted = false, .onboardingCompleted = true});
-        ui::QuilloApp app(desktop.delegate(), options(true));
-        app.launch();
-        QCOMPARE(desktop.sim().trustRequests(), 0);
-        QVERIFY(desktop.delegate().isWaitingForAccess());
-        desktop.sim().runFor(std::chrono::milliseconds(2500));
-        desktop.sim().setTrusted(true);
-        desktop.sim().runFor(std::chrono::milliseconds(500));
-        QVERIFY(desktop.delegate().engine() != nullptr);
-        QVERIFY(!desktop.delegate().isWaitingForAccess());
-        QVERIFY(desktop.delegate().permissionsManager().isAccessibilityGranted());
-    }
-
-    void aSecondInstanceHandsOverItsMessageAndLeaves() {
-        QTemporaryDir folder;
-        const QString socket = folder.filePath(QStringLiteral("quillo.socket"));
-        ui::SingleInstance first(socket);
-        QVERIFY(first.claim("show-settings"));
-        QSignalSpy received(&first, &ui::SingleInstance::messageReceived);
-
-        ui::SingleInstance second(socket);
-        QVERIFY(!second.claim("show-settings"));
-        QTRY_COMPARE(received.size(), 1);
-        QCOMPARE(received.at(0).at(0).toByteArray(), QByteArray("show-settings"));
-    }
-
-    void aSocketLeftByACrashedInstanceIsTakenOver() {
-        QTemporaryDir folder;
-        const QString socket = folder.filePath(QStringLiteral("quillo.socket"));
-        {
-            QFile stale(socket);
-            QVERIFY(stale.open(QIODevice::WriteOnly));
+    // The second instance hands over its message and leaves; a socket left by a crashed
+    // instance is taken over.
+    void oneInstanceRuns() {
+        for (const bool stale : {false, true}) {
+            QTemporaryDir folder;
+            const QString socket = folder.filePath(QStringLiteral("quillo.socket"));
+            if (QFile file(socket); stale) {
+                QVERIFY(file.open(QIODevice::WriteOnly));
+            }
+            ui::SingleInstance first(socket);
+            QVERIFY(first.claim("show-settings"));
+            QSignalSpy received(&first, &ui::SingleInstance::messageReceived);
+            QVERIFY(!ui::SingleInstance(socket).claim("show-settings"));
+            QTRY_COMPARE(received.size(), 1);
+            QCOMPARE(received.at(0).at(0).toByteArray(), QByteArray("show-settings"));
         }
-        ui::SingleInstance instance(socket);
-        QVERIFY(instance.claim("show-settings"));
-        ui::SingleInstance later(socket);
-        QVERIFY(!later.claim("show-settings"));
     }
 };
 

@@ -5,6 +5,7 @@
 #include "app/AppDelegate.h"
 #include "platform/Platform.h"
 #include "platform/sim/SimDesktop.h"
+#include "ui/QuilloApp.h"
 
 #include <QObject>
 #include <QTemporaryDir>
@@ -30,21 +31,6 @@ struct Registration {
 #define QUILLO_UI_TEST(Class)                                                                      \
     static const ::quillo::uitest::Registration<Class> Class##Registered(#Class)
 
-// Records every call to the login item and passes it on.
-class CountingLoginItem final : public platform::LoginItem {
-  public:
-    explicit CountingLoginItem(platform::LoginItem& inner) : inner_(inner) {}
-    bool isEnabled() const override { return inner_.isEnabled(); }
-    std::optional<std::string> setEnabled(bool enabled) override {
-        calls.push_back(enabled);
-        return inner_.setEnabled(enabled);
-    }
-    std::vector<bool> calls;
-
-  private:
-    platform::LoginItem& inner_;
-};
-
 struct Launch {
     bool trusted = true;
     bool onboardingCompleted = false;
@@ -55,17 +41,23 @@ struct Launch {
 class Desktop {
   public:
     explicit Desktop(Launch launch = {});
-    ~Desktop();
 
     sim::SimDesktop& sim() { return *sim_; }
     app::AppDelegate& delegate() { return *delegate_; }
-    CountingLoginItem& loginItem() { return *loginItem_; }
+    model::SnippetStore& store() { return delegate_->snippetStore(); }
+    model::AppSettings& settings() { return delegate_->settings(); }
 
   private:
     QTemporaryDir folder_;
     std::unique_ptr<sim::SimDesktop> sim_;
-    std::unique_ptr<CountingLoginItem> loginItem_;
     std::unique_ptr<app::AppDelegate> delegate_;
+};
+
+// The whole program on a desktop: its windows and tray over the delegate, not yet launched.
+struct App : Desktop {
+    explicit App(Launch launch = {}, bool tray = true, QString moreAppsUrl = {});
+    ui::QuilloApp app;
+    int quits = 0;
 };
 
 } // namespace quillo::uitest

@@ -20,51 +20,31 @@ Desktop::Desktop(Launch launch) {
                                  launch.onboardingCompleted);
     services.preferences.setBool(model::AppSettings::isExpansionEnabledKey,
                                  launch.expansionEnabled);
-    loginItem_ = std::make_unique<CountingLoginItem>(services.loginItem);
-    delegate_ = std::make_unique<app::AppDelegate>(platform::Services{
-        .keyboardTap = services.keyboardTap,
-        .eventPoster = services.eventPoster,
-        .keyboardLayout = services.keyboardLayout,
-        .secureInput = services.secureInput,
-        .accessibilityTrust = services.accessibilityTrust,
-        .pasteboard = services.pasteboard,
-        .workspace = services.workspace,
-        .sound = services.sound,
-        .alerts = services.alerts,
-        .preferences = services.preferences,
-        .loginItem = *loginItem_,
-        .files = services.files,
-        .network = services.network,
-        .time = services.time,
-    });
+    delegate_ = std::make_unique<app::AppDelegate>(services);
 }
 
-Desktop::~Desktop() {
-    delegate_.reset();
-}
+App::App(Launch launch, bool tray, QString moreAppsUrl)
+    : Desktop(launch), app(delegate(), {.trayAvailable = tray,
+                                        .moreAppsUrl = std::move(moreAppsUrl),
+                                        .quit = [this] { ++quits; }}) {}
 
 } // namespace quillo::uitest
 
-// `ui_tests` runs every test class; `ui_tests MenuBarViewTest [QtTest options]` runs one.
+// `ui_tests` runs every test class; `ui_tests QuilloAppTest [QtTest options]` runs one.
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     const char* only = argc > 1 && argv[1][0] != '-' ? argv[1] : nullptr;
     std::vector<char*> args{argv[0]};
-    for (int i = only ? 2 : 1; i < argc; ++i) {
-        args.push_back(argv[i]);
-    }
-    int failures = 0;
-    bool found = false;
+    args.insert(args.end(), argv + (only ? 2 : 1), argv + argc);
+    int failures = 0, found = 0;
     for (const auto& [name, make] : quillo::uitest::registry()) {
-        if (only && std::strcmp(only, name) != 0) {
-            continue;
+        if (!only || std::strcmp(only, name) == 0) {
+            ++found;
+            failures += QTest::qExec(make().get(), static_cast<int>(args.size()), args.data());
         }
-        found = true;
-        const auto test = make();
-        failures += QTest::qExec(test.get(), static_cast<int>(args.size()), args.data());
     }
-    if (!found) {
+    if (found == 0) {
         std::cerr << "no test class named " << (only ? only : "") << "\n";
         return 2;
     }
