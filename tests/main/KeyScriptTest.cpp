@@ -10,72 +10,38 @@ namespace {
 
 namespace flag = platform::flag;
 namespace key = platform::key;
+using namespace std::chrono_literals;
 
-struct ScriptCase {
-    const char* name;
-    std::string script;
-    // Each key-down as (key code, flags, UTF-16 text), or a pause as (-1, milliseconds, "").
-    std::vector<std::tuple<int, std::uint64_t, std::u16string>> steps;
-};
-
-class ScriptTable : public ::testing::TestWithParam<ScriptCase> {};
-
-TEST_P(ScriptTable, Reads) {
-    const auto& c = GetParam();
-    auto parsed = parseKeyScript(c.script);
-    ASSERT_TRUE(std::holds_alternative<std::vector<KeyScriptStep>>(parsed))
-        << std::get<KeyScriptError>(parsed).description;
-    const auto& steps = std::get<std::vector<KeyScriptStep>>(parsed);
-    ASSERT_EQ(steps.size(), c.steps.size());
-    for (std::size_t i = 0; i < steps.size(); ++i) {
-        const auto& [code, flags, text] = c.steps[i];
-        if (code < 0) {
-            ASSERT_TRUE(std::holds_alternative<Pause>(steps[i])) << i;
-            EXPECT_EQ(std::get<Pause>(steps[i]).duration.count(), static_cast<long>(flags));
-            continue;
-        }
-        ASSERT_TRUE(std::holds_alternative<KeyPress>(steps[i])) << i;
-        const auto& event = std::get<KeyPress>(steps[i]).keyDown;
-        EXPECT_EQ(event.keyCode, code) << i;
-        EXPECT_EQ(event.flags, flags) << i;
-        EXPECT_EQ(event.textView(), text) << i;
-    }
+KeyScriptStep press(platform::KeyCode code, platform::EventFlags flags, std::u16string_view text) {
+    platform::KeyEvent keyDown{.keyCode = code, .flags = flags};
+    keyDown.setText(text);
+    return KeyPress{keyDown};
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    KeyScript, ScriptTable,
-    ::testing::Values(
-        ScriptCase{"Letters", "oM", {{31, 0, u"o"}, {46, flag::shift, u"M"}}},
-        ScriptCase{"NamedKeys",
-                   "{Return}{Tab}{Space}{Backspace}{Left}",
-                   {{key::returnKey, 0, u"\r"},
-                    {key::tab, 0, u"\t"},
-                    {key::space, 0, u" "},
-                    {key::backspace, 0, u"\b"},
-                    {key::leftArrow, 0, u"\uF702"}}},
-        ScriptCase{"Combination",
-                   "{ctrl+opt+m}{shift+cmd+b}{alt+Left}",
-                   {{key::m, flag::control | flag::option, u""},
-                    {11, flag::shift | flag::command, u"B"},
-                    {key::leftArrow, flag::option, u"\uF702"}}},
-        ScriptCase{"CombinationWithPunctuation",
-                   "{cmd+,}{ctrl++}",
-                   {{43, flag::command, u","}, {24, flag::control, u""}}},
-        ScriptCase{
-            "Braces", "{{x}}", {{33, flag::shift, u"{"}, {7, 0, u"x"}, {30, flag::shift, u"}"}}},
-        ScriptCase{"Wait", "a{wait 250}b", {{0, 0, u"a"}, {-1, 250, u""}, {11, 0, u"b"}}},
-        ScriptCase{"CharacterOffTheLayout",
-                   "\u00e9\U0001F600",
-                   {{0, 0, u"\u00e9"}, {0, 0, u"\U0001F600"}}}),
-    testing::CaseName());
-
-TEST(KeyScript, ClicksAndWindowChanges) {
-    auto parsed = parseKeyScript("a{click}{click 3}{focus org.example.Editor}{focus}");
-    ASSERT_TRUE(std::holds_alternative<std::vector<KeyScriptStep>>(parsed));
-    const std::vector<KeyScriptStep> expected = {KeyPress{sim::usKeyboard::keyDownFor(U'a')},
-                                                 Click{}, Click{3u},
-                                                 FocusChange{"org.example.Editor"}, FocusChange{}};
-    EXPECT_EQ(std::get<std::vector<KeyScriptStep>>(parsed), expected);
+TEST(KeyScript, ReadsKeysCombinationsPausesClicksAndWindowChanges) {
+    const std::pair<std::string, std::vector<KeyScriptStep>> cases[] = {
+        {"oM", {press(31, 0, u"o"), press(46, flag::shift, u"M")}},
+        {"{Return}{Tab}{Space}{Backspace}{Left}",
+         {press(key::returnKey, 0, u"\r"), press(key::tab, 0, u"\t"), press(key::space, 0, u" "),
+          press(key::backspace, 0, u"\b"), press(key::leftArrow, 0, u"\uF702")}},
+        {"{ctrl+opt+m}{shift+cmd+b}{alt+Left}",
+         {press(key::m, flag::control | flag::option, u""),
+          press(11, flag::shift | flag::command, u"B"),
+          press(key::leftArrow, flag::option, u"\uF702")}},
+        {"{cmd+,}{ctrl++}", {press(43, flag::command, u","), press(24, flag::control, u"")}},
+        {"{{x}}", {press(33, flag::shift, u"{"), press(7, 0, u"x"), press(30, flag::shift, u"}")}},
+        {"a{wait 250}b", {press(0, 0, u"a"), Pause{250ms}, press(11, 0, u"b")}},
+        {"\u00e9\U0001F600", {press(0, 0, u"\u00e9"), press(0, 0, u"\U0001F600")}},
+        {"a{click}{click 3}{focus org.example.Editor}{focus}",
+         {press(0, 0, u"a"), Click{}, Click{3u}, FocusChange{"org.example.Editor"}, FocusChange{}}},
+    };
+    for (const auto& [script, expected] : cases) {
+        SCOPED_TRACE(script);
+        const auto parsed = parseKeyScript(script);
+        ASSERT_TRUE(std::holds_alternative<std::vector<KeyScriptStep>>(parsed))
+            << std::get<KeyScriptError>(parsed).description;
+        EXPECT_EQ(std::get<std::vector<KeyScriptStep>>(parsed), expected);
+    }
 }
 
 TEST(KeyScript, RejectsWhatItCannotRead) {

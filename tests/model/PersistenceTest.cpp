@@ -23,41 +23,22 @@ class SimBackend {
     void removeLoginItemOutside() { desktop_.setLoginItemEnabled(false); }
     void breakLoginItem() { desktop_.setLoginItemError("the service is not available"); }
 
-    sim::SimDesktop& desktop() { return desktop_; }
-
   private:
     sim::SimDesktop desktop_;
 };
 
-INSTANTIATE_TYPED_TEST_SUITE_P(SimDesktop, SnippetStoreContract, SimBackend);
-INSTANTIATE_TYPED_TEST_SUITE_P(SimDesktop, SnippetStoreBadFiles, SimBackend);
-INSTANTIATE_TYPED_TEST_SUITE_P(SimDesktop, AppSettingsContract, SimBackend);
-
-TEST(AppSettingsOnSimDesktop, EveryAssignmentWritesItsKeyEvenWithoutAChange) {
-    TemporaryFolder folder;
-    SimBackend backend(folder.path());
-    model::AppSettings settings(backend.preferences(), backend.loginItem());
-    persistence::NotificationCounter heard(settings);
-
-    settings.setExpansionEnabled(true);
-    settings.setExpansionEnabled(true);
-    settings.setHasCompletedOnboarding(false);
-    settings.setRecordingHotkey(true);
-
-    EXPECT_EQ(backend.desktop().preferenceWrites(), 3);
-    EXPECT_EQ(heard.count, 1);
-    EXPECT_EQ(backend.desktop().preference("isExpansionEnabled"), true);
-}
+INSTANTIATE_TYPED_TEST_SUITE_P(SimDesktop, PersistenceContract, SimBackend);
 
 TEST(SnippetStoreOnSimDesktop, WithoutADataFolderNothingLoadsOrSaves) {
     sim::SimDesktop desktop;
-    ::testing::internal::CaptureStdout();
-    model::SnippetStore store(desktop.services().files);
-    store.add(snippet("brb", model::Snippet::TriggerMode::instant, "Be right back"));
-    const std::string printed = ::testing::internal::GetCapturedStdout();
+    std::unique_ptr<model::SnippetStore> store;
+    const std::string printed = persistence::printedBy([&] {
+        store = std::make_unique<model::SnippetStore>(desktop.services().files);
+        store->add(persistence::instant("brb", "Be right back"));
+    });
 
-    EXPECT_EQ(store.snippets().size(), 1u);
-    EXPECT_EQ(store.snippetsFile(), std::nullopt);
+    EXPECT_EQ(store->snippets().size(), 1u);
+    EXPECT_EQ(store->snippetsFile(), std::nullopt);
     EXPECT_EQ(printed, "Failed to load snippets: there is no folder for the program's data\n"
                        "Failed to save snippets: there is no folder for the program's data\n");
 }

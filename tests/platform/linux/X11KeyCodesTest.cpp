@@ -1,12 +1,14 @@
 #include "platform/linux/X11KeyCodes.h"
 
+#include "platform/linux/ClipboardKeys.h"
+
 #include <X11/keysym.h>
 #include <gtest/gtest.h>
 
 namespace {
 
 using namespace quillo;
-using linuxdesktop::ModifierRoles;
+using namespace linuxdesktop;
 namespace flag = platform::flag;
 
 // The modifier bits of the X protocol's key state (X.h itself defines None, which gtest uses).
@@ -28,78 +30,53 @@ struct KeyCase {
 
 // The keys the engine and the replacer name, and a sample of the rest.
 constexpr KeyCase keyCases[] = {
-    {"A", 30, 0},          {"S", 31, 1},          {"C", 46, 8},         {"V", 47, 9},
-    {"Q", 16, 12},         {"M", 50, 46},         {"1", 2, 18},         {"5", 6, 23},
-    {"6", 7, 22},          {"0", 11, 29},         {"minus", 12, 27},    {"grave", 41, 50},
-    {"backslash", 43, 42}, {"slash", 53, 44},     {"Return", 28, 36},   {"Tab", 15, 48},
-    {"Space", 57, 49},     {"Backspace", 14, 51}, {"Escape", 1, 53},    {"Delete", 111, 117},
-    {"Left", 105, 123},    {"Right", 106, 124},   {"Down", 108, 125},   {"Up", 103, 126},
-    {"Home", 102, 115},    {"End", 107, 119},     {"PageUp", 104, 116}, {"PageDown", 109, 121},
-    {"F1", 59, 122},       {"F5", 63, 96},        {"F12", 88, 111},     {"Super_L", 125, 55},
-    {"Control_L", 29, 59}, {"Alt_L", 56, 58},     {"Shift_L", 42, 56},  {"KP_Enter", 96, 76},
+    {"A", 30, 0},          {"S", 31, 1},      {"C", 46, 8},        {"V", 47, 9},
+    {"Return", 28, 36},    {"Tab", 15, 48},   {"Space", 57, 49},   {"Backspace", 14, 51},
+    {"Left", 105, 123},    {"Up", 103, 126},  {"F5", 63, 96},      {"Super_L", 125, 55},
+    {"Control_L", 29, 59}, {"Alt_L", 56, 58}, {"Shift_L", 42, 56}, {"KP_Enter", 96, 76},
 };
 
-TEST(X11KeyCodes, evdevKeysMapByPositionBothWays) {
+TEST(X11KeyCodes, EvdevKeysMapByPositionBothWays) {
     for (const auto& c : keyCases) {
         SCOPED_TRACE(c.name);
-        const auto xKeyCode = static_cast<linuxdesktop::XKeyCode>(c.evdev + 8);
-        EXPECT_EQ(linuxdesktop::macKeyForEvdev(xKeyCode), c.mac);
-        EXPECT_EQ(linuxdesktop::evdevForMacKey(c.mac), xKeyCode);
+        const auto xKeyCode = static_cast<XKeyCode>(c.evdev + 8);
+        EXPECT_EQ(macKeyForEvdev(xKeyCode), c.mac);
+        EXPECT_EQ(evdevForMacKey(c.mac), xKeyCode);
     }
-}
-
-TEST(X11KeyCodes, everyMacKeyComesBackFromItsXKey) {
     for (int mac = 0; mac < 128; ++mac) {
         const auto key = static_cast<platform::KeyCode>(mac);
-        if (const auto xKeyCode = linuxdesktop::evdevForMacKey(key)) {
-            EXPECT_EQ(linuxdesktop::macKeyForEvdev(*xKeyCode), key) << "Mac key " << mac;
+        if (const auto xKeyCode = evdevForMacKey(key)) {
+            EXPECT_EQ(macKeyForEvdev(*xKeyCode), key) << "Mac key " << mac;
         }
     }
+    // Keys without a counterpart: Print Screen, the lowest code, no key of a PC keyboard.
+    EXPECT_EQ(macKeyForEvdev(99 + 8), std::nullopt);
+    EXPECT_EQ(macKeyForEvdev(8), std::nullopt);
+    EXPECT_EQ(evdevForMacKey(52), std::nullopt);
 }
 
-TEST(X11KeyCodes, keysWithoutAMacCounterpartHaveNone) {
-    EXPECT_EQ(linuxdesktop::macKeyForEvdev(99 + 8), std::nullopt); // Print Screen
-    EXPECT_EQ(linuxdesktop::macKeyForEvdev(8), std::nullopt);
-    EXPECT_EQ(linuxdesktop::evdevForMacKey(52), std::nullopt); // no key of a PC keyboard
-}
-
-struct SymbolCase {
-    const char* name;
-    linuxdesktop::XKeySym keySym;
-    std::optional<platform::KeyCode> mac;
-};
-
-TEST(X11KeyCodes, symbolsOfTheUsLayoutFindTheirKeyWithOrWithoutShift) {
-    const SymbolCase cases[] = {
-        {"m", XK_m, 46},
-        {"M", XK_M, 46},
-        {"exclam", XK_exclam, 18},
-        {"question", XK_question, 44},
-        {"less", XK_less, 43},
-        {"Return", XK_Return, 36},
-        {"ISO_Left_Tab", XK_ISO_Left_Tab, 48},
-        {"KP_Home", XK_KP_Home, 89},
-        {"BackSpace", XK_BackSpace, 51},
-        {"eacute", XK_eacute, std::nullopt},
+TEST(X11KeyCodes, SymbolsOfTheUsLayoutFindTheirKeyWithOrWithoutShift) {
+    const std::pair<XKeySym, std::optional<platform::KeyCode>> cases[] = {
+        {XK_m, 46},       {XK_M, 46},
+        {XK_exclam, 18},  {XK_question, 44},
+        {XK_less, 43},    {XK_ISO_Left_Tab, 48},
+        {XK_KP_Home, 89}, {XK_eacute, std::nullopt},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(linuxdesktop::macKeyForKeySym(c.keySym), c.mac);
+    for (const auto& [keySym, mac] : cases) {
+        EXPECT_EQ(macKeyForKeySym(keySym), mac) << std::hex << keySym;
     }
-    EXPECT_EQ(linuxdesktop::keySymForMacKey(46), static_cast<linuxdesktop::XKeySym>(XK_m));
-    EXPECT_EQ(linuxdesktop::keySymForMacKey(123), static_cast<linuxdesktop::XKeySym>(XK_Left));
+    EXPECT_EQ(keySymForMacKey(46), static_cast<XKeySym>(XK_m));
+    EXPECT_EQ(keySymForMacKey(123), static_cast<XKeySym>(XK_Left));
 }
 
 constexpr ModifierRoles usualRoles{Mod1Mask, Mod4Mask, Mod2Mask};
 
-struct FlagCase {
-    const char* name;
-    unsigned state;
-    platform::EventFlags flags;
-};
-
-TEST(X11KeyCodes, modifiersMapByName) {
-    const FlagCase cases[] = {
+TEST(X11KeyCodes, ModifiersMapByNameBothWays) {
+    const struct {
+        const char* name;
+        unsigned state;
+        platform::EventFlags flags;
+    } cases[] = {
         {"Ctrl+Alt", ControlMask | Mod1Mask, flag::control | flag::option},
         {"Shift", ShiftMask, flag::shift},
         {"Super", Mod4Mask, flag::command},
@@ -110,25 +87,49 @@ TEST(X11KeyCodes, modifiersMapByName) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(linuxdesktop::macFlagsForState(c.state, usualRoles), c.flags);
+        EXPECT_EQ(macFlagsForState(c.state, usualRoles), c.flags);
     }
-}
-
-TEST(X11KeyCodes, altAndSuperFollowTheServersModifierMap) {
+    // Hotkey flags become the X mask of the server's modifiers.
+    EXPECT_EQ(stateForMacFlags(flag::control | flag::option, usualRoles), ControlMask | Mod1Mask);
+    EXPECT_EQ(stateForMacFlags(flag::shift | flag::command, usualRoles), ShiftMask | Mod4Mask);
+    EXPECT_EQ(stateForMacFlags(0, usualRoles), 0u);
+    // Alt and Super follow the server's modifier map; without Super, no Command hotkey.
     const ModifierRoles unusual{Mod3Mask, 0, 0};
-    EXPECT_EQ(linuxdesktop::macFlagsForState(Mod3Mask, unusual), flag::option);
-    EXPECT_EQ(linuxdesktop::macFlagsForState(Mod1Mask | Mod4Mask, unusual), 0u);
+    EXPECT_EQ(macFlagsForState(Mod3Mask, unusual), flag::option);
+    EXPECT_EQ(macFlagsForState(Mod1Mask | Mod4Mask, unusual), 0u);
+    EXPECT_EQ(stateForMacFlags(flag::command, unusual), std::nullopt);
 }
 
-TEST(X11KeyCodes, hotkeyFlagsBecomeTheXMask) {
-    EXPECT_EQ(linuxdesktop::stateForMacFlags(flag::control | flag::option, usualRoles),
-              ControlMask | Mod1Mask);
-    EXPECT_EQ(linuxdesktop::stateForMacFlags(flag::shift | flag::command, usualRoles),
-              ShiftMask | Mod4Mask);
-    EXPECT_EQ(linuxdesktop::stateForMacFlags(0, usualRoles), 0u);
-    // A server without Super cannot grab a Command hotkey.
-    EXPECT_EQ(linuxdesktop::stateForMacFlags(flag::command, ModifierRoles{Mod1Mask, 0, 0}),
-              std::nullopt);
+using Kind = ClipboardKeys::Kind;
+
+constexpr ClipboardKeys ctrl(unsigned key) {
+    return {Kind::keys, key, true, false, false};
+}
+constexpr ClipboardKeys ctrlShift(unsigned key) {
+    return {Kind::keys, key, true, true, false};
+}
+
+TEST(ClipboardKeys, EachApplicationGetsItsOwnPasteAndCopyKeys) {
+    const struct {
+        const char* windowClass;
+        ClipboardAction action;
+        ClipboardKeys keys;
+    } cases[] = {
+        {"Zenity", ClipboardAction::paste, ctrl(XK_v)},
+        {"Zenity", ClipboardAction::copy, ctrl(XK_c)},
+        {"", ClipboardAction::paste, ctrl(XK_v)},
+        {"Gnome-terminal", ClipboardAction::paste, ctrlShift(XK_v)},
+        {"KONSOLE", ClipboardAction::paste, ctrlShift(XK_v)},
+        {"XTerm", ClipboardAction::paste, {Kind::typeClipboard}},
+        {"XTerm", ClipboardAction::copy, {Kind::none}},
+        {"URxvt", ClipboardAction::paste, {Kind::keys, XK_v, true, false, true}},
+        // Only the whole class counts.
+        {"Gnome-terminal-clone", ClipboardAction::paste, ctrl(XK_v)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.windowClass);
+        EXPECT_EQ(clipboardKeysFor(c.windowClass, c.action), c.keys);
+    }
 }
 
 } // namespace
