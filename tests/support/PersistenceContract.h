@@ -269,10 +269,10 @@ TYPED_TEST_P(PersistenceContract, ASaveThatFailsSaysWhyAndKeepsTheList) {
     // A file where the data folder should be: the folder cannot be made, nothing can be saved.
     writeText(this->dataFolder(), "not a folder");
     auto store = this->launch();
-    const std::string& printed = this->printed;
+    const std::string& said = this->printed;
     EXPECT_EQ(store->snippets().size(), 3u);
-    EXPECT_TRUE(printed.starts_with("Failed to save snippets: ")) << printed;
-    EXPECT_NE(printed.find(this->snippetsFile().string()), std::string::npos) << printed;
+    EXPECT_TRUE(said.starts_with("Failed to save snippets: ")) << said;
+    EXPECT_NE(said.find(this->snippetsFile().string()), std::string::npos) << said;
 
     const std::string again = printedBy([&] { store->add(instant("brb", "Be right back")); });
     EXPECT_TRUE(again.starts_with("Failed to save snippets: ")) << again;
@@ -290,11 +290,11 @@ TYPED_TEST_P(PersistenceContract, EachIsRefusedWithItsReasonAndChangesNothing) {
         bad.make(this->snippetsFile());
         const std::string before = fingerprint(this->snippetsFile());
         auto store = this->launch();
-        const std::string& printed = this->printed;
+        const std::string& said = this->printed;
         EXPECT_TRUE(store->snippets().empty());
-        EXPECT_TRUE(printed.starts_with("Failed to load snippets: ")) << printed;
-        EXPECT_NE(printed.find(bad.reason), std::string::npos) << printed;
-        EXPECT_EQ(std::count(printed.begin(), printed.end(), '\n'), 1) << printed;
+        EXPECT_TRUE(said.starts_with("Failed to load snippets: ")) << said;
+        EXPECT_NE(said.find(bad.reason), std::string::npos) << said;
+        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
         EXPECT_EQ(fingerprint(this->snippetsFile()), before);
 
         TemporaryFolder otherFolder;
@@ -323,12 +323,12 @@ TYPED_TEST_P(PersistenceContract, AByteOrderMarkBeforeAGoodFileIsWelcome) {
     const std::string text = "\xEF\xBB\xBF" + std::string(documentFromBeforeMacros);
     writeText(this->snippetsFile(), text);
     auto store = this->launch();
-    const std::string& printed = this->printed;
+    const std::string& said = this->printed;
     ASSERT_EQ(store->snippets().size(), 1u);
     EXPECT_EQ(store->snippets()[0].shortcut, "sig");
     EXPECT_TRUE(store->snippets()[0].macroSteps.empty());
     EXPECT_FALSE(store->snippets()[0].hotkeyKeyCode);
-    EXPECT_EQ(printed, "");
+    EXPECT_EQ(said, "");
     EXPECT_EQ(fileText(this->snippetsFile()), text);
 }
 
@@ -401,12 +401,12 @@ TYPED_TEST_P(PersistenceContract, SettingsLaunchAtLoginShowsTheLoginItemNotTheSt
 TYPED_TEST_P(PersistenceContract, SettingsALoginItemThatCannotBeChangedSaysWhyAndKeepsTheSwitch) {
     auto settings = this->launchSettings();
     this->backend_.breakLoginItem();
-    const std::string printed = persistence::printedBy([&] {
+    const std::string said = persistence::printedBy([&] {
         settings->setLaunchAtLoginValue(true);
         settings->setLaunchAtLogin(true);
     });
     // One line, with the reason after the colon.
-    EXPECT_TRUE(std::regex_match(printed, std::regex("Launch at login error: .+\n"))) << printed;
+    EXPECT_TRUE(std::regex_match(said, std::regex("Launch at login error: .+\n"))) << said;
     EXPECT_TRUE(settings->launchAtLogin());
     EXPECT_FALSE(this->backend_.loginItem().isEnabled());
 }
