@@ -120,10 +120,6 @@ Snippet macro(std::string shortcut, std::vector<model::MacroStep> steps) {
 const Snippet omw = delimited("omw", "On my way");
 const std::vector<std::string> editors = {"vim", "gedit"};
 
-std::vector<Snippet> list(std::same_as<Snippet> auto... snippets) {
-    return {snippets...};
-}
-
 // Typing in "gedit", the delimiter given back; `expanded` is the one expansion expected, empty
 // for none. IndexAgreementTest holds the matching rules to a reference on random typing; these
 // are the cases it does not reach or that must never regress unseen.
@@ -149,25 +145,25 @@ INSTANTIATE_TEST_SUITE_P(
     Engine, TypingTable,
     ::testing::Values(
         // Backspaces for the shortcut and its delimiter, which is handed on.
-        TypingCase{"ShortcutAndSpace", "omw ", "4 On my way| ", list(omw)},
+        TypingCase{"ShortcutAndSpace", "omw ", "4 On my way| ", std::vector{omw}},
         // The first match in store order wins, not the longest.
         TypingCase{"FirstInStoreOrderNotLongest", "omw ", "3 two| ",
-                   list(delimited("mw", "two"), omw)},
-        TypingCase{"ColonDelimiter", "omw:", "4 On my way|:", list(omw)},
-        TypingCase{"TabIsADelimiter", "omw\t", "4 On my way|\t", list(omw)},
+                   std::vector{delimited("mw", "two"), omw}},
+        TypingCase{"ColonDelimiter", "omw:", "4 On my way|:", std::vector{omw}},
+        TypingCase{"TabIsADelimiter", "omw\t", "4 On my way|\t", std::vector{omw}},
         // The application filters; a blocked first candidate stops the search.
         TypingCase{"AllowedAmongOthers", "omw ", "4 On my way| ",
-                   list(with(omw, [](Snippet& s) { s.allowedApps = editors; }))},
+                   std::vector{with(omw, [](Snippet& s) { s.allowedApps = editors; })}},
         TypingCase{"ApplicationsComparedExactly", "omw ", "",
-                   list(with(omw, [](Snippet& s) { s.allowedApps = {"Gedit"}; }))},
+                   std::vector{with(omw, [](Snippet& s) { s.allowedApps = {"Gedit"}; })}},
         TypingCase{"BlockedFirstCandidateStopsMatching", "omw ", "",
-                   list(with(omw, [](Snippet& s) { s.blockedApps = {"gedit"}; }),
-                        delimited("omw", "second"))},
+                   std::vector{with(omw, [](Snippet& s) { s.blockedApps = {"gedit"}; }),
+                               delimited("omw", "second")}},
         TypingCase{"MacroNeverGetsTheDelimiterBack", "mac ", "macro 4 typed",
-                   list(macro("mac", {{.text = "typed"}}))},
+                   std::vector{macro("mac", {{.text = "typed"}})}},
         TypingCase{"SelectionTemplatesCopyTheSelectionFirst", "bold.",
                    "selection 5 <b>{selection}</b>|.",
-                   list(delimited("bold", "<b>{selection}</b>"))}),
+                   std::vector{delimited("bold", "<b>{selection}</b>")}}),
     testing::CaseName());
 
 TEST_F(EngineTest, HotkeysFireAndTheTapIsToldOfEveryOneThatCanAndOnlyThose) {
@@ -309,18 +305,19 @@ const auto aWait = macro("mac", {{.text = "A"},
 INSTANTIATE_TEST_SUITE_P(
     Engine, HeldTable,
     ::testing::Values(
-        HeldCase{"LetterThroughBeforeTheHoldIsTypedAgain", "omw s", "On my ways", list(omw), 25ms},
-        HeldCase{"ReturnThroughBeforeTheHoldDropsTheExpansion", "omw ", "omw \n", list(omw), 25ms,
-                 40ms, "\n"},
-        HeldCase{"ReplayedKeysMeetThePasswordRules", "omw ", "On my wayomw ", list(omw), 0ms, 60ms,
-                 "omw ", 50ms},
-        HeldCase{"KeysTypedDuringAWaitGoThroughAsTheyCome", "mac ", "AxB", list(aWait), 0ms, 1000ms,
-                 "x"},
-        HeldCase{"KeysBeforeAWaitAreHandedOverWhenItBegins", "mac yz", "AyzB", list(aWait)},
+        HeldCase{"LetterThroughBeforeTheHoldIsTypedAgain", "omw s", "On my ways", std::vector{omw},
+                 25ms},
+        HeldCase{"ReturnThroughBeforeTheHoldDropsTheExpansion", "omw ", "omw \n", std::vector{omw},
+                 25ms, 40ms, "\n"},
+        HeldCase{"ReplayedKeysMeetThePasswordRules", "omw ", "On my wayomw ", std::vector{omw}, 0ms,
+                 60ms, "omw ", 50ms},
+        HeldCase{"KeysTypedDuringAWaitGoThroughAsTheyCome", "mac ", "AxB", std::vector{aWait}, 0ms,
+                 1000ms, "x"},
+        HeldCase{"KeysBeforeAWaitAreHandedOverWhenItBegins", "mac yz", "AyzB", std::vector{aWait}},
         // Released at 1030 ms (the space at 30 ms): after the 18 b's typed by then.
         HeldCase{"TheHoldEndsAfterASecond", "mac x",
                  std::string(18, 'b') + "x" + std::string(12, 'b'),
-                 list(macro("mac", std::vector<model::MacroStep>(30, {.text = "b"})))}),
+                 std::vector{macro("mac", std::vector<model::MacroStep>(30, {.text = "b"}))}}),
     testing::CaseName());
 
 } // namespace

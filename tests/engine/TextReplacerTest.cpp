@@ -137,6 +137,15 @@ TEST_P(RunTable, PostsTheEventsAndGivesTheClipboardBack) {
 
 const std::optional<std::string> none;
 const std::vector<Step> noSteps;
+const std::vector<Step> boldMacro = {pressKey(key::c, flag::command), wait(150),
+                                     pressKey(key::backspace, 0),     typeText("<b>"),
+                                     pressKey(key::v, flag::command), typeText("</b>")};
+const std::vector<Step> boundedMacro = {wait(0),
+                                        pressKey(70000, 0),
+                                        pressKey(-1, 0),
+                                        wait(-5),
+                                        pressKey(key::returnKey, flag::shift),
+                                        wait(90'000'000)};
 
 INSTANTIATE_TEST_SUITE_P(
     Replacer, RunTable,
@@ -163,51 +172,19 @@ INSTANTIATE_TEST_SUITE_P(
                 "50:Cmd-C 355:BS 365:BS 375:BS 385:BS 395:BS 455:Cmd-V", 555ms, "<b></b>|"},
         RunCase{"ApplicationThatDoesNotCopyGivesAnEmptySelection", "abc", 3, "kept", 0,
                 "[{selection}]", "50:Cmd-C 355:Cmd-V", 455ms, "[]|", noSteps, none, false},
-        RunCase{"MacroWrapsTheSelectionInBold",
-                "make this",
-                4,
-                "keep me",
-                0,
-                "",
-                "100:Cmd-C 300:BS 350:< 350:b 350:> 400:Cmd-V 450:< 450:/ 450:b 450:>",
-                600ms,
-                "make <b>this</b>|",
-                {pressKey(key::c, flag::command), wait(150), pressKey(key::backspace, 0),
-                 typeText("<b>"), pressKey(key::v, flag::command), typeText("</b>")}},
-        RunCase{"EmptyTypeTextOnlyErases",
-                "abc ",
-                0,
-                none,
-                4,
-                "",
-                "50:BS 60:BS 70:BS 80:BS",
-                240ms,
-                "|",
-                {typeText("")}},
+        RunCase{"MacroWrapsTheSelectionInBold", "make this", 4, "keep me", 0, "",
+                "100:Cmd-C 300:BS 350:< 350:b 350:> 400:Cmd-V 450:< 450:/ 450:b 450:>", 600ms,
+                "make <b>this</b>|", boldMacro},
+        RunCase{"EmptyTypeTextOnlyErases", "abc ", 0, none, 4, "", "50:BS 60:BS 70:BS 80:BS", 240ms,
+                "|", std::vector{typeText("")}},
         // Two 50 ms pauses, 1 ms, 1 ms, Return and its 50 ms, the longest wait, then 100 ms.
-        RunCase{"MacroStepPausesAndBounds",
-                "",
-                0,
-                none,
-                0,
-                "",
-                "102:Shift-Return",
-                152ms + TextReplacer::maxWait + 100ms,
-                "\n|",
-                {wait(0), pressKey(70000, 0), pressKey(-1, 0), wait(-5),
-                 pressKey(key::returnKey, flag::shift), wait(90'000'000)}},
+        RunCase{"MacroStepPausesAndBounds", "", 0, none, 0, "", "102:Shift-Return",
+                152ms + TextReplacer::maxWait + 100ms, "\n|", boundedMacro},
         // One key press per UTF-16 unit, with no pause between them; markers stay text.
-        RunCase{"TypeTextIsOneKeyPressPerUnit",
-                "",
-                0,
-                none,
-                0,
-                "",
+        RunCase{"TypeTextIsOneKeyPressPerUnit", "", 0, none, 0, "",
                 "100:a 100:\\u55357 100:\\u56832 100:{ 100:c 100:l 100:i 100:p 100:b 100:o "
                 "100:a 100:r 100:d 100:}",
-                250ms,
-                "a\U0001F600{clipboard}|",
-                {typeText("a\U0001F600{clipboard}")}}),
+                250ms, "a\U0001F600{clipboard}|", std::vector{typeText("a\U0001F600{clipboard}")}}),
     testing::CaseName());
 
 struct TemplateCase {

@@ -11,8 +11,11 @@
 namespace quillo::model {
 namespace {
 
-Uuid uuid(const char* text) {
-    return *Uuid::parse(text);
+const std::string omwId = "E621E1F8-C36C-495A-93FC-0C247A3E6E5F";
+const std::string stepId = "0F8FAD5B-D9CB-469F-A165-70867728950E";
+
+std::string quoted(const std::string& text) {
+    return '"' + text + '"';
 }
 
 // The error, or the snippets as the writer writes them (equal lists write equal documents).
@@ -23,9 +26,7 @@ std::string outcome(const std::variant<std::vector<Snippet>, DecodeError>& resul
 }
 
 // The snippet of snippetFields().
-const Snippet omw{.id = uuid("E621E1F8-C36C-495A-93FC-0C247A3E6E5F"),
-                  .shortcut = "omw",
-                  .replacement = "On my way"};
+const Snippet omw{.id = *Uuid::parse(omwId), .shortcut = "omw", .replacement = "On my way"};
 
 // A JSON object written by hand as key / raw JSON value pairs, so that a test can leave a key
 // out, give it a value of any type or give it twice.
@@ -74,15 +75,12 @@ Fields twice(Fields fields, const std::string& key, const std::string& value) {
     return fields;
 }
 
-const Fields stepFields = {{"id", "\"0F8FAD5B-D9CB-469F-A165-70867728950E\""},
-                           {"type", "\"Press Key\""},
-                           {"text", "\"\""},
-                           {"keyCode", "36"},
-                           {"modifiers", "1048576"},
-                           {"milliseconds", "200"}};
+const Fields stepFields = {{"id", quoted(stepId)},   {"type", "\"Press Key\""},
+                           {"text", "\"\""},         {"keyCode", "36"},
+                           {"modifiers", "1048576"}, {"milliseconds", "200"}};
 
 Fields snippetFields(const std::vector<std::string>& steps = {}) {
-    return {{"id", "\"E621E1F8-C36C-495A-93FC-0C247A3E6E5F\""},
+    return {{"id", quoted(omwId)},
             {"shortcut", "\"omw\""},
             {"replacement", "\"On my way\""},
             {"isEnabled", "true"},
@@ -122,8 +120,7 @@ TEST(DecodeSnippets, ReadsEveryFieldWhateverTheSpelling) {
     Snippet full = bare;
     full.hotkeyKeyCode = 46;
     full.hotkeyModifiers = 786432;
-    full.macroSteps = {{uuid("0F8FAD5B-D9CB-469F-A165-70867728950E"), MacroStep::StepType::pressKey,
-                        "", 36, 1048576, 200}};
+    full.macroSteps = {{*Uuid::parse(stepId), MacroStep::StepType::pressKey, "", 36, 1048576, 200}};
     const Fields f = with(with(with(snippetFields({object(stepFields)}), "hotkeyKeyCode", "46"),
                                "hotkeyModifiers", "786432"),
                           "allowedApps", R"(["a.b", "c"])");

@@ -98,7 +98,6 @@ class QuilloAppTest : public QObject {
         QTest::mouseClick(expansion, Qt::LeftButton);
         QVERIFY(!a.settings().isExpansionEnabled());
         shows(false);
-        QVERIFY(!a.sim().loginItemEnabled());
     }
 
     // Every snippet counts, enabled or not.

@@ -24,6 +24,7 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QToolButton>
+#include <algorithm>
 
 namespace quillo::uitest {
 
@@ -44,12 +45,8 @@ inline void addStep(ui::MacroStepList* steps, const QString& item) {
 
 inline std::optional<model::Snippet> stored(const model::SnippetStore& store,
                                             const model::Uuid& id) {
-    for (const auto& snippet : store.snippets()) {
-        if (snippet.id == id) {
-            return snippet;
-        }
-    }
-    return std::nullopt;
+    const auto found = std::ranges::find(store.snippets(), id, &model::Snippet::id);
+    return found == store.snippets().end() ? std::nullopt : std::optional(*found);
 }
 
 // The snippet list, shown, with the three first-run snippets.

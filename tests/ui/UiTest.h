@@ -21,15 +21,11 @@ namespace quillo::uitest {
 using Factory = std::function<std::unique_ptr<QObject>()>;
 std::vector<std::pair<const char*, Factory>>& registry();
 
-template <typename T>
-struct Registration {
-    explicit Registration(const char* name) {
-        registry().emplace_back(name, [] { return std::make_unique<T>(); });
-    }
-};
-
 #define QUILLO_UI_TEST(Class)                                                                      \
-    static const ::quillo::uitest::Registration<Class> Class##Registered(#Class)
+    [[maybe_unused]] static const bool Class##Registered =                                         \
+        (::quillo::uitest::registry().emplace_back(#Class,                                         \
+                                                   [] { return std::make_unique<Class>(); }),      \
+         true)
 
 struct Launch {
     bool trusted = true;
