@@ -116,9 +116,9 @@ TEST_F(SimulateTest, UsageErrorsExitWithTwoAndUnreadableSnippetsWithOne) {
     }
     const auto broken = (folder.path() / "broken.json").string();
     std::ofstream(broken) << R"([{"id": "not a uuid"}])";
-    for (const auto& file :
+    for (const auto& snippets :
          {broken, (folder.path() / "missing.json").string(), folder.path().string()}) {
-        EXPECT_TRUE(simulate({"--snippets", file, "x"}, false).is_null());
+        EXPECT_TRUE(simulate({"--snippets", snippets, "x"}, false).is_null());
         EXPECT_EQ(status, 1);
         EXPECT_EQ(errors.rfind("Failed to load snippets: ", 0), 0u) << errors;
     }
