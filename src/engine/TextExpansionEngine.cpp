@@ -200,6 +200,9 @@ bool TextExpansionEngine::matchTyped(Mode mode, std::size_t dropLast,
 }
 
 bool TextExpansionEngine::isAllowedInFrontmostApp(const model::Snippet& snippet) const {
+    if (services_.workspace.ownWindowHasFocus()) {
+        return false;
+    }
     const auto app = services_.workspace.frontmostApplicationId();
     if (!app || app->empty()) {
         return true;

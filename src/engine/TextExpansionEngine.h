@@ -54,7 +54,8 @@ class TextExpansionEngine {
     // True: withhold the event from the focused application.
     bool handleKeyEvent(const platform::KeyEvent& event);
 
-    // The application filter of one snippet, against the frontmost application.
+    // The application filter of one snippet, against the frontmost application; never in one of
+    // Quillo's own windows.
     bool isAllowedInFrontmostApp(const model::Snippet& snippet) const;
 
     // Told of every expansion as it starts and as it finishes (the dry run reports them).

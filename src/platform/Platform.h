@@ -263,6 +263,9 @@ class Workspace {
     // The id of the application that has the keyboard focus (a bundle identifier on the Mac,
     // the window's class on X11); none when it cannot be told.
     virtual std::optional<std::string> frontmostApplicationId() const = 0;
+    // Whether one of Quillo's own windows has the keyboard. What is typed there (a snippet's own
+    // shortcut, a search) is the user's text and never expands.
+    virtual bool ownWindowHasFocus() const = 0;
     virtual void openUrl(const std::string& url) = 0;
     // The installed applications and those with a window open now, one entry per id: first the
     // open ones that are not installed, then the installed ones by name.

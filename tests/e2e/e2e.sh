@@ -134,7 +134,7 @@ write_snippets() {
 # --- The programs ---------------------------------------------------------------------------
 
 start_quillo() {
-    "$quillo" >"$work/quillo.out" 2>&1 &
+    "$quillo" "$@" >"$work/quillo.out" 2>&1 &
     quillo_pid=$!
     pids+=($quillo_pid)
     for _ in $(seq 200); do
@@ -372,6 +372,26 @@ omw)
     type_keys 'omw '
     settle
     expect_entry "On my way"
+    ;;
+
+own_window_search)
+    # A snippet's shortcut typed into Quillo's own search field stays as typed.
+    write_snippets "$(snippet omw 'On my way')"
+    mkdir -p "$XDG_CONFIG_HOME/Quillo"
+    printf '{"hasCompletedOnboarding":true}' >"$XDG_CONFIG_HOME/Quillo/preferences.json"
+    start_quillo --show settings
+    settings_window=$(timeout 20 xdotool search --sync --onlyvisible --name '^Quillo Settings$' |
+        head -n1)
+    [ -n "$settings_window" ] || fail "the settings window did not appear"
+    focus_window "$settings_window"
+    sleep 0.5
+    xdotool key ctrl+f
+    type_keys 'omw '
+    settle
+    xdotool key ctrl+a ctrl+c
+    sleep 0.3
+    got=$(xclip -selection clipboard -o)
+    [ "$got" = "omw " ] || fail "the search field holds '$got', expected 'omw '"
     ;;
 
 link_with_clipboard_and_cursor)

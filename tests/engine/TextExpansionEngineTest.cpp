@@ -223,6 +223,18 @@ TEST_F(EngineTest, SecureInputPassesEverythingAndKeepsTheTypingBefore) {
     EXPECT_EQ(calls, Calls{"4 On my way"});
 }
 
+// A snippet's own shortcut must be writable in Quillo's windows: nothing there expands, and a
+// hotkey reaches the window.
+TEST_F(EngineTest, QuillosOwnWindowsNeverExpand) {
+    useSnippets({omw, hotkeySnippet(key::m, flag::control, "hot")});
+    desktop.setOwnWindowFocused(true);
+    EXPECT_FALSE(type("omw "));
+    EXPECT_FALSE(press(key::m, flag::control));
+    EXPECT_TRUE(calls.empty());
+    desktop.setOwnWindowFocused(false);
+    EXPECT_TRUE(press(key::m, flag::control));
+}
+
 TEST_F(EngineTest, KeysDuringAnExpansionAreHeldAndTypedAfterIt) {
     useSnippets({omw});
     settings.setPlaySoundOnExpansion(true);

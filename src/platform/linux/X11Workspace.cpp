@@ -11,6 +11,7 @@
 #include <QString>
 #include <QUrl>
 #include <deque>
+#include <unistd.h>
 
 namespace quillo::linuxdesktop {
 
@@ -161,6 +162,11 @@ std::optional<long> windowProcess(Display* display, Window window) {
 
 std::optional<std::string> X11Workspace::frontmostApplicationId() const {
     return focusedWindowClass(display_);
+}
+
+bool X11Workspace::ownWindowHasFocus() const {
+    const std::optional<Window> front = frontWindow(display_);
+    return front && windowProcess(display_, *front) == static_cast<long>(::getpid());
 }
 
 void X11Workspace::openUrl(const std::string& url) {

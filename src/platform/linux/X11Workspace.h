@@ -29,6 +29,8 @@ class X11Workspace final : public platform::Workspace {
     // `display` is a main-thread connection.
     explicit X11Workspace(Display* display) : display_(display) {}
     std::optional<std::string> frontmostApplicationId() const override;
+    // The window in front says it was made by this process (_NET_WM_PID, which Qt sets).
+    bool ownWindowHasFocus() const override;
     void openUrl(const std::string& url) override;
     // The launcher files of the XDG folders and the windows open on the display.
     std::vector<platform::Application> applications() const override;

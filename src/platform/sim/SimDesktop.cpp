@@ -312,6 +312,10 @@ void SimDesktop::setFrontmostApplication(std::optional<std::string> id) {
     impl_->workspace.frontmost = std::move(id);
 }
 
+void SimDesktop::setOwnWindowFocused(bool focused) {
+    impl_->workspace.ownWindowFocused = focused;
+}
+
 void SimDesktop::setSecureInput(bool on) {
     impl_->secureInput.on = on;
 }

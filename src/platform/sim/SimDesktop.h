@@ -150,6 +150,8 @@ class SimDesktop {
     const std::vector<platform::Hotkey>& hotkeys() const;
 
     void setFrontmostApplication(std::optional<std::string> id);
+    // One of Quillo's own windows has the keyboard, or no more.
+    void setOwnWindowFocused(bool focused);
     void setSecureInput(bool on);
     // What the secure-input query says it cannot see; empty for a desktop that sees everything.
     void setSecureInputLimitation(std::string limitation);

@@ -104,10 +104,12 @@ class SimNetwork final : public platform::Network {
 class SimWorkspace final : public platform::Workspace {
   public:
     std::optional<std::string> frontmostApplicationId() const override { return frontmost; }
+    bool ownWindowHasFocus() const override { return ownWindowFocused; }
     void openUrl(const std::string& url) override { opened.push_back(url); }
     std::vector<platform::Application> applications() const override { return installed; }
 
     std::optional<std::string> frontmost;
+    bool ownWindowFocused = false;
     std::vector<std::string> opened;
     std::vector<platform::Application> installed;
 };
