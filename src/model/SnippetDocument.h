@@ -15,6 +15,9 @@ namespace quillo::model {
 struct DecodeError {
     // Says what and where, for example: snippet 3: missing key "allowedApps".
     std::string description;
+    // The file itself could not be read (missing, a folder, too large); otherwise its text is no
+    // snippet document.
+    bool unreadable = false;
 };
 
 // Compact JSON, keys in field order, hotkey keys left out when absent, UUIDs in upper case.

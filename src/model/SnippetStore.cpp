@@ -168,7 +168,7 @@ std::optional<DecodeError> SnippetStore::importSnippets(std::string_view documen
 std::optional<DecodeError> SnippetStore::importSnippetsFromFile(const std::filesystem::path& file) {
     auto bytes = files_.read(file, maxFileBytes);
     if (!bytes) {
-        return DecodeError{bytes.error.description};
+        return DecodeError{.description = bytes.error.description, .unreadable = true};
     }
     return importSnippets(asText(*bytes.value));
 }

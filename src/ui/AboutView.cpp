@@ -28,7 +28,7 @@ AboutView::AboutView(const QString& version, QWidget* parent) : QWidget(parent) 
     icon->setFixedSize(80, 80);
     column->addWidget(icon, 0, Qt::AlignHCenter);
 
-    auto* name = new QLabel(QStringLiteral("Quillo Snippets"), this);
+    auto* name = new QLabel(tr("Quillo Snippets"), this);
     name->setFont(typography::title());
     column->addWidget(name, 0, Qt::AlignHCenter);
 
@@ -38,7 +38,7 @@ AboutView::AboutView(const QString& version, QWidget* parent) : QWidget(parent) 
     typography::makeSecondary(versionLabel);
     column->addWidget(versionLabel, 0, Qt::AlignHCenter);
 
-    auto* summary = new QLabel(QStringLiteral("Global text expansion for macOS"), this);
+    auto* summary = new QLabel(tr("Global text expansion for Linux"), this);
     summary->setFont(typography::caption());
     typography::makeTertiary(summary);
     column->addWidget(summary, 0, Qt::AlignHCenter);
@@ -62,7 +62,7 @@ void AboutView::setPasswordFieldsNote(const QString& note) {
 }
 
 QString AboutView::versionText(const QString& version) {
-    return QStringLiteral("Version ") + (version.isEmpty() ? QStringLiteral("1.0") : version);
+    return tr("Version ") + (version.isEmpty() ? QStringLiteral("1.0") : version);
 }
 
 QString AboutView::buildVersion() {

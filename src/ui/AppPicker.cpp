@@ -14,12 +14,12 @@ namespace quillo::ui {
 AppPicker::AppPicker(std::vector<platform::Application> applications, QWidget* parent)
     : QDialog(parent), entries_(std::move(applications)) {
     setObjectName(QStringLiteral("appPicker"));
-    setWindowTitle(QStringLiteral("Add App"));
+    setWindowTitle(tr("Add App"));
     resize(420, 480);
     auto* column = new QVBoxLayout(this);
 
     search_ = new QLineEdit(this);
-    search_->setPlaceholderText(QStringLiteral("Search applications..."));
+    search_->setPlaceholderText(tr("Search applications..."));
     search_->setClearButtonEnabled(true);
     column->addWidget(search_);
 
@@ -34,7 +34,7 @@ AppPicker::AppPicker(std::vector<platform::Application> applications, QWidget* p
             label += QStringLiteral("  —  ") + id;
         }
         if (entry.isOpen) {
-            label += QStringLiteral("  (open)");
+            label += tr("  (open)");
         }
         auto* item = new QListWidgetItem(label, list_);
         QIcon icon =
@@ -54,7 +54,7 @@ AppPicker::AppPicker(std::vector<platform::Application> applications, QWidget* p
     column->addWidget(list_, 1);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel, this);
-    add_ = buttons->addButton(QStringLiteral("Add"), QDialogButtonBox::AcceptRole);
+    add_ = buttons->addButton(tr("Add"), QDialogButtonBox::AcceptRole);
     add_->setEnabled(false);
     column->addWidget(buttons);
 

@@ -32,10 +32,10 @@ GeneralSettingsView::GeneralSettingsView(model::AppSettings& settings, QWidget* 
         rows->addWidget(toggle);
         return toggle;
     };
-    expansion_ = addRow(QStringLiteral("Enable text expansion"));
-    appendDelimiter_ = addRow(QStringLiteral("Append delimiter after expansion"));
-    sound_ = addRow(QStringLiteral("Play sound on expansion"));
-    launchAtLogin_ = addRow(QStringLiteral("Launch at login"));
+    expansion_ = addRow(tr("Enable text expansion"));
+    appendDelimiter_ = addRow(tr("Append delimiter after expansion"));
+    sound_ = addRow(tr("Play sound on expansion"));
+    launchAtLogin_ = addRow(tr("Launch at login"));
 
     outer->addWidget(group);
     outer->addStretch(1);

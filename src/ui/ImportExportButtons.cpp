@@ -22,11 +22,11 @@ ImportExportButtons::ImportExportButtons(model::SnippetStore& store, QWidget* pa
     setFixedWidth(30);
     // The menu's own arrow would crowd the 30-point button.
     setStyleSheet(QStringLiteral("QToolButton::menu-indicator { image: none; width: 0; }"));
-    setToolTip(QStringLiteral("Export or import snippets"));
+    setToolTip(tr("Export or import snippets"));
 
     auto* menu = new QMenu(this);
-    export_ = menu->addAction(QStringLiteral("Export Snippets..."));
-    import_ = menu->addAction(QStringLiteral("Import Snippets..."));
+    export_ = menu->addAction(tr("Export Snippets..."));
+    import_ = menu->addAction(tr("Import Snippets..."));
     setMenu(menu);
 
     connect(export_, &QAction::triggered, this, [this] {
@@ -80,9 +80,12 @@ bool ImportExportButtons::exportTo(const QString& path) {
         file.write(document.data(), static_cast<qint64>(document.size())) !=
             static_cast<qint64>(document.size()) ||
         !file.commit()) {
-        fail(QStringLiteral("Export failed: ") + file.errorString());
+        fail(tr("Export failed: %1 could not be written (%2)").arg(path, file.errorString()));
         return false;
     }
+    const auto count = store_.snippets().size();
+    emit succeeded(count == 1 ? tr("Exported 1 snippet to %1").arg(path)
+                              : tr("Exported %1 snippets to %2").arg(count).arg(path));
     return true;
 }
 
@@ -90,10 +93,17 @@ bool ImportExportButtons::importFrom(const QString& path) {
     // Read through the store's files, as the snippets file is: the same limit on size and the
     // same reasons for a file that cannot be read.
     const std::filesystem::path file(QFile::encodeName(path).toStdString());
+    const auto before = store_.snippets().size();
     if (const auto error = store_.importSnippetsFromFile(file)) {
-        fail(QStringLiteral("Import failed: ") + QString::fromStdString(error->description));
+        const QString reason = error->unreadable
+                                   ? tr("Import failed: %1 could not be read (%2)")
+                                   : tr("Import failed: %1 is not a Quillo snippets file (%2)");
+        fail(reason.arg(path, QString::fromStdString(error->description)));
         return false;
     }
+    const auto count = store_.snippets().size() - before;
+    emit succeeded(count == 1 ? tr("Imported 1 snippet from %1").arg(path)
+                              : tr("Imported %1 snippets from %2").arg(count).arg(path));
     return true;
 }
 

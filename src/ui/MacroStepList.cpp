@@ -22,7 +22,7 @@ MacroStepList::MacroStepList(KeyRecorder& recorder, const platform::KeyboardLayo
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(4);
 
-    empty_ = new QLabel(QStringLiteral("No steps yet. Add a step below."), this);
+    empty_ = new QLabel(tr("No steps yet. Add a step below."), this);
     empty_->setObjectName(QStringLiteral("noSteps"));
     empty_->setFont(typography::caption());
     typography::makeSecondary(empty_);
@@ -33,7 +33,7 @@ MacroStepList::MacroStepList(KeyRecorder& recorder, const platform::KeyboardLayo
     rowsLayout_->setSpacing(0);
     column->addLayout(rowsLayout_);
 
-    addStep_ = new QPushButton(QStringLiteral("+ Add Step"), this);
+    addStep_ = new QPushButton(tr("+ Add Step"), this);
     addStep_->setObjectName(QStringLiteral("addStep"));
     addStep_->setAutoDefault(false);
     auto* menu = new QMenu(addStep_);
@@ -45,9 +45,9 @@ MacroStepList::MacroStepList(KeyRecorder& recorder, const platform::KeyboardLayo
             change(std::move(steps));
         });
     };
-    addItem(QStringLiteral("Type Text"), StepType::typeText);
-    addItem(QStringLiteral("Press Key"), StepType::pressKey);
-    addItem(QStringLiteral("Wait (ms)"), StepType::wait);
+    addItem(tr("Type Text"), StepType::typeText);
+    addItem(tr("Press Key"), StepType::pressKey);
+    addItem(tr("Wait (ms)"), StepType::wait);
     addStep_->setMenu(menu);
     auto* buttonLine = new QHBoxLayout;
     buttonLine->addWidget(addStep_);

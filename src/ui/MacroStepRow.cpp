@@ -68,7 +68,7 @@ MacroStepRow::MacroStepRow(const model::MacroStep& step,
     case StepType::typeText:
         text_ = new QLineEdit(QString::fromStdString(step.text), this);
         text_->setObjectName(QStringLiteral("stepText"));
-        text_->setPlaceholderText(QStringLiteral("Text to type"));
+        text_->setPlaceholderText(tr("Text to type"));
         text_->setFont(monospaced());
         line->addWidget(text_, 1);
         connect(text_, &QLineEdit::textEdited, this, [this](const QString& text) {
@@ -133,11 +133,11 @@ void MacroStepRow::setState(const model::MacroStep& step, bool isRecording, bool
         QString shown;
         QColor color;
         if (isRecording) {
-            shown = QStringLiteral("Press keys...");
+            shown = tr("Press keys...");
             color = recordingColor();
-        } else if (step.keyCode == 0) {
-            // 0 is also the A key; a recorded Ctrl+A still shows as not set and still runs.
-            shown = QStringLiteral("Not set");
+        } else if (step.keyCode == 0 && step.modifiers == 0) {
+            // 0 is also the A key: with a modifier it is a recorded combination such as Ctrl+A.
+            shown = tr("Not set");
             color = typography::secondaryColor();
         } else {
             shown = QString::fromStdString(
@@ -146,7 +146,7 @@ void MacroStepRow::setState(const model::MacroStep& step, bool isRecording, bool
         }
         key_->setText(shown);
         typography::setTextColor(key_, color);
-        record_->setText(isRecording ? QStringLiteral("Cancel") : QStringLiteral("Record"));
+        record_->setText(isRecording ? tr("Cancel") : tr("Record"));
     }
     if (milliseconds_ && !milliseconds_->hasFocus()) {
         showMilliseconds();

@@ -1,11 +1,11 @@
 // The one-line editor of one step of a macro: the step type's symbol, the controls of its type
 // and, at the right edge, the buttons that move the step up or down and delete it.
 //
-// A "Type Text" step edits its text; a "Press Key" step shows its key combination ("Not set" for
-// key code 0, "Press keys..." in blue while its key is recorded) with a "Record" button that
-// reads "Cancel" while recording; a "Wait" step edits its milliseconds as an integer in the
-// user's locale. The row has no state of its own: the host owns the step list and the key
-// recording, hands each row its step and flags, and hears of every change and button.
+// A "Type Text" step edits its text; a "Press Key" step shows its key combination ("Not set" when
+// neither a key nor a modifier was recorded, "Press keys..." in blue while its key is recorded)
+// with a "Record" button that reads "Cancel" while recording; a "Wait" step edits its milliseconds
+// as an integer in the user's locale. The row has no state of its own: the host owns the step list
+// and the key recording, hands each row its step and flags, and hears of every change and button.
 #pragma once
 
 #include "model/Snippet.h"

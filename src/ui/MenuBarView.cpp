@@ -24,7 +24,7 @@ MenuBarView::MenuBarView(model::SnippetStore& snippetStore, model::AppSettings& 
       permissions_(permissions), actions_(std::move(actions)), menu_(std::make_unique<QMenu>()) {
     QMenu& menu = *menu_;
 
-    grant_ = menu.addAction(QStringLiteral("Grant Accessibility Access..."));
+    grant_ = menu.addAction(tr("Check Keyboard Access..."));
     connect(grant_, &QAction::triggered, this, [this] {
         permissions_.requestAccess();
         call(actions_.explainAccess);
@@ -43,18 +43,18 @@ MenuBarView::MenuBarView(model::SnippetStore& snippetStore, model::AppSettings& 
     count_->setFont(typography::caption());
     menu.addSeparator();
 
-    settings_ = menu.addAction(QStringLiteral("Settings..."));
+    settings_ = menu.addAction(tr("Settings..."));
     settings_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
     connect(settings_, &QAction::triggered, this, [this] { call(actions_.openSettings); });
 
-    updates_ = menu.addAction(QStringLiteral("Check for Updates…"));
+    updates_ = menu.addAction(tr("Check for Updates…"));
     connect(updates_, &QAction::triggered, this, [this] { call(actions_.checkForUpdates); });
 
-    moreApps_ = menu.addAction(QStringLiteral("More from Brevant IT"));
+    moreApps_ = menu.addAction(tr("More from Brevant IT"));
     connect(moreApps_, &QAction::triggered, this, [this] { call(actions_.openMoreApps); });
     menu.addSeparator();
 
-    quit_ = menu.addAction(QStringLiteral("Quit Quillo"));
+    quit_ = menu.addAction(tr("Quit Quillo"));
     quit_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     quit_->setMenuRole(QAction::QuitRole);
     connect(quit_, &QAction::triggered, this, [this] { call(actions_.quit); });
@@ -80,12 +80,11 @@ void MenuBarView::refresh() {
 }
 
 QString MenuBarView::snippetCountText(std::size_t count) {
-    return QString::number(count) +
-           (count == 1 ? QStringLiteral(" snippet") : QStringLiteral(" snippets"));
+    return QString::number(count) + (count == 1 ? tr(" snippet") : tr(" snippets"));
 }
 
 QString MenuBarView::toggleText(bool expansionEnabled) {
-    return expansionEnabled ? QStringLiteral("Active") : QStringLiteral("Click to activate");
+    return expansionEnabled ? tr("Active") : tr("Click to activate");
 }
 
 } // namespace quillo::ui

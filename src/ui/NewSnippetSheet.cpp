@@ -2,6 +2,7 @@
 
 #include "ui/KeyRecorder.h"
 #include "ui/MacroStepList.h"
+#include "ui/ReplacementBox.h"
 #include "ui/SegmentedPicker.h"
 #include "ui/Typography.h"
 
@@ -10,11 +11,14 @@
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QShortcut>
+#include <QTextDocument>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace quillo::ui {
 
@@ -22,14 +26,14 @@ NewSnippetSheet::NewSnippetSheet(model::SnippetStore& store, model::AppSettings&
                                  const platform::KeyboardLayout& keyboardLayout, QWidget* parent)
     : QDialog(parent), store_(store), recorder_(new KeyRecorder(settings, keyboardLayout, this)) {
     setObjectName(QStringLiteral("newSnippetSheet"));
-    setWindowTitle(QStringLiteral("New Snippet"));
+    setWindowTitle(tr("New Snippet"));
     setModal(true);
     setFixedWidth(420);
 
     auto* column = new QVBoxLayout(this);
     column->setSpacing(16);
 
-    auto* title = new QLabel(QStringLiteral("New Snippet"), this);
+    auto* title = new QLabel(tr("New Snippet"), this);
     title->setFont(typography::headline());
     column->addWidget(title);
 
@@ -43,28 +47,23 @@ NewSnippetSheet::NewSnippetSheet(model::SnippetStore& store, model::AppSettings&
         trigger_->addItem(QString::fromUtf8(model::toString(mode).data(),
                                             static_cast<qsizetype>(model::toString(mode).size())));
     }
-    form->addRow(QStringLiteral("Trigger:"), trigger_);
+    form->addRow(tr("Trigger:"), trigger_);
 
     shortcut_ = new QLineEdit(this);
     shortcut_->setObjectName(QStringLiteral("shortcut"));
-    shortcutLabel_ = new QLabel(QStringLiteral("Shortcut:"), this);
+    shortcutLabel_ = new QLabel(tr("Shortcut:"), this);
     form->addRow(shortcutLabel_, shortcut_);
 
-    output_ = new SegmentedPicker({QStringLiteral("Text"), QStringLiteral("Macro")}, this);
+    output_ = new SegmentedPicker({tr("Text"), tr("Macro")}, this);
     output_->setObjectName(QStringLiteral("output"));
     output_->setCurrentIndex(0);
-    form->addRow(QStringLiteral("Output:"), output_);
+    form->addRow(tr("Output:"), output_);
 
-    replacement_ = new QPlainTextEdit(this);
+    replacement_ = new ReplacementBox(this);
     replacement_->setObjectName(QStringLiteral("replacement"));
-    replacement_->setTabChangesFocus(true);
-    // Between three and six lines high, growing with the text.
-    const int lineHeight = QFontMetrics(replacement_->font()).lineSpacing();
-    const int frame = 2 * replacement_->frameWidth() + 8;
-    replacement_->setMinimumHeight(3 * lineHeight + frame);
-    replacement_->setMaximumHeight(6 * lineHeight + frame);
     replacement_->installEventFilter(this);
-    replacementLabel_ = new QLabel(QStringLiteral("Replacement:"), this);
+    fitReplacement();
+    replacementLabel_ = new QLabel(tr("Replacement:"), this);
     form->addRow(replacementLabel_, replacement_);
 
     steps_ = new MacroStepList(*recorder_, keyboardLayout, this);
@@ -73,10 +72,10 @@ NewSnippetSheet::NewSnippetSheet(model::SnippetStore& store, model::AppSettings&
     column->addLayout(form);
 
     auto* buttons = new QHBoxLayout;
-    cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
+    cancel_ = new QPushButton(tr("Cancel"), this);
     cancel_->setObjectName(QStringLiteral("cancel"));
     cancel_->setAutoDefault(false);
-    add_ = new QPushButton(QStringLiteral("Add"), this);
+    add_ = new QPushButton(tr("Add"), this);
     add_->setObjectName(QStringLiteral("add"));
     add_->setDefault(true);
     buttons->addWidget(cancel_);
@@ -93,7 +92,8 @@ NewSnippetSheet::NewSnippetSheet(model::SnippetStore& store, model::AppSettings&
     connect(output_, &SegmentedPicker::chosen, this,
             [this](int index) { setShowMacro(index == 1); });
     connect(replacement_, &QPlainTextEdit::textChanged, this, [this] {
-        snippet_.replacement = replacement_->toPlainText().toStdString();
+        snippet_.replacement = replacement_->text().toStdString();
+        fitReplacement();
         refresh();
     });
     connect(steps_, &MacroStepList::stepsChanged, this,
@@ -103,8 +103,16 @@ NewSnippetSheet::NewSnippetSheet(model::SnippetStore& store, model::AppSettings&
             });
     connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
     connect(add_, &QPushButton::clicked, this, &NewSnippetSheet::addSnippet);
+    // Return adds from the one-line fields (the default button); in the replacement it starts a
+    // new line, so Ctrl+Return adds from anywhere.
+    for (const auto key : {Qt::Key_Return, Qt::Key_Enter}) {
+        auto* add = new QShortcut(QKeySequence(Qt::CTRL | key), this);
+        add->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(add, &QShortcut::activated, this, &NewSnippetSheet::addSnippet);
+    }
 
     refresh();
+    shortcut_->setFocus();
 }
 
 NewSnippetSheet::~NewSnippetSheet() {
@@ -129,7 +137,19 @@ void NewSnippetSheet::refresh() {
     steps_->setVisible(showMacro_);
     steps_->setSteps(snippet_.macroSteps);
     add_->setEnabled(showMacro_ ? !snippet_.macroSteps.empty() : !snippet_.replacement.empty());
-    adjustSize();
+    // Resized only when its rows change, not on every key typed.
+    const std::tuple shape{hotkey, showMacro_, snippet_.macroSteps.size(), replacement_->height()};
+    if (shape != shape_) {
+        shape_ = shape;
+        adjustSize();
+    }
+}
+
+void NewSnippetSheet::fitReplacement() {
+    // Three lines high, growing with the text up to six.
+    const int lines = std::clamp(replacement_->document()->lineCount(), 3, 6);
+    const int frame = 2 * replacement_->frameWidth() + 8;
+    replacement_->setFixedHeight(lines * QFontMetrics(replacement_->font()).lineSpacing() + frame);
 }
 
 void NewSnippetSheet::addSnippet() {
@@ -152,12 +172,12 @@ void NewSnippetSheet::hideEvent(QHideEvent* event) {
 }
 
 bool NewSnippetSheet::eventFilter(QObject* watched, QEvent* event) {
-    // Return in the replacement adds the snippet, as everywhere else in the sheet; with a
-    // modifier it starts a new line.
+    // Ctrl+Return that reaches the replacement itself (no shortcut took it) adds too, rather than
+    // starting a line.
     if (watched == replacement_ && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
-            key->modifiers() == Qt::NoModifier) {
+            (key->modifiers() & ~Qt::KeypadModifier) == Qt::ControlModifier) {
             addSnippet();
             return true;
         }

@@ -1,6 +1,9 @@
 // "New Snippet": the modal sheet that composes a new snippet and hands it to the store only when
-// the user presses "Add" (or Return). It starts from a fresh snippet every time: "After
+// the user presses "Add". It starts from a fresh snippet every time: "After
 // Delimiter", empty shortcut and replacement, Output on "Text".
+//
+// Return adds from the one-line fields and starts a new line in the replacement; Ctrl+Return adds
+// from anywhere. The sheet opens with the focus in the shortcut.
 //
 // "Add" is enabled while the output has content: a non-empty replacement for Text (spaces
 // count), at least one step for Macro. Switching Output back to Text throws the steps away. A
@@ -14,17 +17,18 @@
 #include "platform/Platform.h"
 
 #include <QDialog>
+#include <tuple>
 
 class QComboBox;
 class QLabel;
 class QLineEdit;
-class QPlainTextEdit;
 class QPushButton;
 
 namespace quillo::ui {
 
 class KeyRecorder;
 class MacroStepList;
+class ReplacementBox;
 class SegmentedPicker;
 
 class NewSnippetSheet : public QDialog {
@@ -40,7 +44,7 @@ class NewSnippetSheet : public QDialog {
     QComboBox* triggerPicker() const { return trigger_; }
     QLineEdit* shortcutField() const { return shortcut_; }
     SegmentedPicker* outputPicker() const { return output_; }
-    QPlainTextEdit* replacementField() const { return replacement_; }
+    ReplacementBox* replacementField() const { return replacement_; }
     MacroStepList* steps() const { return steps_; }
     QPushButton* addButton() const { return add_; }
     QPushButton* cancelButton() const { return cancel_; }
@@ -55,6 +59,7 @@ class NewSnippetSheet : public QDialog {
   private:
     void setShowMacro(bool showMacro);
     void refresh();
+    void fitReplacement();
     void addSnippet();
 
     model::SnippetStore& store_;
@@ -66,7 +71,8 @@ class NewSnippetSheet : public QDialog {
     QLineEdit* shortcut_;
     SegmentedPicker* output_;
     QLabel* replacementLabel_;
-    QPlainTextEdit* replacement_;
+    ReplacementBox* replacement_;
+    std::tuple<bool, bool, std::size_t, int> shape_{};
     MacroStepList* steps_;
     QPushButton* add_;
     QPushButton* cancel_;

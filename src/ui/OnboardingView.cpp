@@ -50,7 +50,7 @@ OnboardingView::OnboardingView(app::PermissionsManager& permissions, model::AppS
     setObjectName(QStringLiteral("onboarding"));
     setWindowTitle(QString::fromUtf8(windowTitleText));
     setWindowIcon(assetIcon(QStringLiteral("AppIconColor")));
-    setFixedSize(500, 400);
+    setFixedSize(520, 480);
 
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(40, 40, 40, 40);
@@ -66,9 +66,9 @@ OnboardingView::OnboardingView(app::PermissionsManager& permissions, model::AppS
     title->setFont(typography::title());
     column->addWidget(title, 0, Qt::AlignHCenter);
 
-    auto* explanation = textLabel(QStringLiteral("Quillo needs Accessibility access to monitor "
-                                                 "your typing and expand text shortcuts "
-                                                 "globally."),
+    auto* explanation = textLabel(tr("Quillo watches your typing through the X server and "
+                                     "expands your shortcuts in every application. It lives in "
+                                     "the tray: its icon there opens the settings."),
                                   this);
     // A fixed width, so that the centred label is laid out at the width its lines wrap to.
     explanation->setFixedWidth(350);
@@ -89,13 +89,19 @@ OnboardingView::OnboardingView(app::PermissionsManager& permissions, model::AppS
         auto* check = new QLabel(label);
         check->setPixmap(symbolIcon(QStringLiteral("checkmark.circle.fill"), green)
                              .pixmap(QSize(side, side), devicePixelRatioF()));
-        auto* text = new QLabel(QStringLiteral("Accessibility Access Granted"), label);
+        auto* text = new QLabel(tr("Quillo can see the keyboard"), label);
         text->setFont(font);
         typography::setTextColor(text, green);
         row->addWidget(check);
         row->addWidget(text);
         group->addWidget(label, 0, Qt::AlignHCenter);
-        getStarted_ = prominentButton(QStringLiteral("Get Started"), granted_);
+        auto* tryIt = textLabel(tr("Try the example snippets: type omw and a space in any text "
+                                   "field."),
+                                granted_);
+        tryIt->setObjectName(QStringLiteral("tryIt"));
+        tryIt->setFixedWidth(400);
+        group->addWidget(tryIt, 0, Qt::AlignHCenter);
+        getStarted_ = prominentButton(tr("Get Started"), granted_);
         group->addWidget(getStarted_, 0, Qt::AlignHCenter);
     }
     column->addWidget(granted_);
@@ -105,9 +111,11 @@ OnboardingView::OnboardingView(app::PermissionsManager& permissions, model::AppS
         auto* group = new QVBoxLayout(notGranted_);
         group->setContentsMargins(0, 0, 0, 0);
         group->setSpacing(24);
-        grant_ = prominentButton(QStringLiteral("Grant Accessibility Access"), notGranted_);
+        grant_ = prominentButton(tr("Check Again"), notGranted_);
         group->addWidget(grant_, 0, Qt::AlignHCenter);
-        auto* hint = textLabel(QStringLiteral("After granting access, return here."), notGranted_);
+        auto* hint = textLabel(tr("Quillo cannot see the keyboard yet. What is missing is said "
+                                  "below; after fixing it, check again."),
+                               notGranted_);
         hint->setFont(typography::caption());
         typography::makeTertiary(hint);
         group->addWidget(hint, 0, Qt::AlignHCenter);
@@ -126,7 +134,6 @@ OnboardingView::OnboardingView(app::PermissionsManager& permissions, model::AppS
     passwordFieldsNote_->setFixedWidth(400);
     passwordFieldsNote_->setFont(typography::caption());
     typography::makeTertiary(passwordFieldsNote_);
-    passwordFieldsNote_->hide();
     column->addWidget(passwordFieldsNote_, 0, Qt::AlignHCenter);
 
     connect(getStarted_, &QPushButton::clicked, this, [this] { getStarted(); });
@@ -149,8 +156,11 @@ void OnboardingView::refresh() {
 }
 
 void OnboardingView::setPasswordFieldsNote(const QString& note) {
-    passwordFieldsNote_->setText(note);
-    passwordFieldsNote_->setVisible(!note.isEmpty());
+    passwordFieldsNote_->setText(
+        note.isEmpty() ? tr("Password fields are recognised through the accessibility bus: Quillo "
+                            "never looks at what is typed in them.")
+                       : note);
+    passwordFieldsNote_->show();
 }
 
 void OnboardingView::explainMissingAccess() {

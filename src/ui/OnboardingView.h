@@ -1,10 +1,11 @@
-// The window "Welcome to Quillo": why Quillo needs to watch the keyboard, the way to allow it,
-// and, once it is allowed, "Get Started", which records that onboarding is done, closes the
-// window and starts the expansion engine.
+// The window "Welcome to Quillo": what Quillo can see on this desktop, that it lives in the tray,
+// how to try the example snippets, and "Get Started", which records that onboarding is done,
+// closes the window and starts the expansion engine.
 //
-// On Linux no system dialog grants the permission; what stands in the way is the session itself
-// (no X display, a Wayland session). The grant button asks the desktop anyway, so that a backend
-// with a real prompt shows it, and then says in the window what is missing.
+// On Linux no system dialog grants access to the keyboard; what stands in the way is the session
+// itself (no X display, a Wayland session). "Check Again" asks the desktop anyway, so that a
+// backend with a real prompt shows it, and then says in the window what is missing. What the
+// desktop keeps from Quillo about password fields is in small print at the bottom.
 #pragma once
 
 #include "app/PermissionsManager.h"
@@ -40,7 +41,7 @@ class OnboardingView : public QWidget {
     void explainMissingAccess();
 
     // What the desktop keeps from Quillo about password fields, in small print at the bottom;
-    // nothing when empty.
+    // when it keeps nothing, that password fields are recognised.
     void setPasswordFieldsNote(const QString& note);
     QLabel* passwordFieldsNote() const { return passwordFieldsNote_; }
 

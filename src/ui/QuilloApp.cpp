@@ -67,7 +67,10 @@ OnboardingView& QuilloApp::onboarding() {
     if (!onboarding_) {
         onboarding_ = std::make_unique<OnboardingView>(
             delegate_.permissionsManager(), delegate_.settings(),
-            [this](bool prompt) { delegate_.startEngine(prompt); },
+            [this](bool prompt) {
+                delegate_.startEngine(prompt);
+                pointAtTray();
+            },
             [this] { return delegate_.services().accessibilityTrust.untrustedReason(); });
         onboarding_->setPasswordFieldsNote(passwordFieldsNote());
         // Ctrl+, and Ctrl+Q work in every Quillo window, as they do in the menu.
@@ -85,6 +88,9 @@ SettingsView& QuilloApp::ensureSettingsWindow() {
         settings_->about()->setPasswordFieldsNote(passwordFieldsNote());
         settings_->addAction(menuBar_->settingsAction());
         settings_->addAction(menuBar_->quitAction());
+        if (!options_.trayAvailable) {
+            settings_->showNoTrayFooter(menuBar_->quitAction());
+        }
     }
     return *settings_;
 }
@@ -101,6 +107,16 @@ void QuilloApp::refreshPasswordFieldsNote() {
     if (settings_) {
         settings_->about()->setPasswordFieldsNote(note);
     }
+}
+
+void QuilloApp::pointAtTray() {
+    if (!options_.trayAvailable || !trayIcon_) {
+        openSettings();
+        return;
+    }
+    trayIcon_->systemTrayIcon()->showMessage(
+        tr("Quillo is running"),
+        tr("Its icon in the tray opens the settings, the manual and the switch for expansion."));
 }
 
 void QuilloApp::openSettings() {

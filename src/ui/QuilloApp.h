@@ -63,6 +63,9 @@ class QuilloApp : public QObject {
     // Where no system prompt exists: the onboarding window says what is missing.
     void explainAccess();
     void closeOnboardingWindow();
+    // After onboarding: where Quillo is now, a message at the tray icon, or without a tray the
+    // settings window.
+    void pointAtTray();
     // Small print for the onboarding and About windows when password fields can go unnoticed.
     QString passwordFieldsNote() const;
 

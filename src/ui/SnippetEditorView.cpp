@@ -4,6 +4,7 @@
 #include "ui/KeyRecorder.h"
 #include "ui/MacroStepList.h"
 #include "ui/MacroStepRow.h"
+#include "ui/ReplacementBox.h"
 #include "ui/SegmentedPicker.h"
 #include "ui/Symbols.h"
 #include "ui/ToggleSwitch.h"
@@ -78,9 +79,9 @@ SnippetEditorView::SnippetEditorView(model::SnippetStore& store, model::AppSetti
     form->setSpacing(6);
 
     // Trigger
-    QVBoxLayout* trigger = addSection(form, QStringLiteral("Trigger"), content);
+    QVBoxLayout* trigger = addSection(form, tr("Trigger"), content);
     auto* modeLine = new QHBoxLayout;
-    modeLine->addWidget(new QLabel(QStringLiteral("Mode:"), content));
+    modeLine->addWidget(new QLabel(tr("Mode:"), content));
     QStringList modes;
     for (const auto mode : model::allTriggerModes) {
         modes << toQString(model::toString(mode));
@@ -93,7 +94,7 @@ SnippetEditorView::SnippetEditorView(model::SnippetStore& store, model::AppSetti
     shortcutRow_ = new QWidget(content);
     auto* shortcutLine = new QHBoxLayout(shortcutRow_);
     shortcutLine->setContentsMargins(0, 0, 0, 0);
-    shortcutLine->addWidget(new QLabel(QStringLiteral("Shortcut text"), shortcutRow_));
+    shortcutLine->addWidget(new QLabel(tr("Shortcut text"), shortcutRow_));
     shortcut_ = new QLineEdit(shortcutRow_);
     shortcut_->setObjectName(QStringLiteral("shortcut"));
     shortcut_->setFont(monospaced());
@@ -108,7 +109,7 @@ SnippetEditorView::SnippetEditorView(model::SnippetStore& store, model::AppSetti
     hotkeyText_->setFont(monospaced());
     hotkeyLine->addWidget(hotkeyText_);
     hotkeyLine->addStretch(1);
-    clear_ = new QPushButton(QStringLiteral("Clear"), hotkeyRow_);
+    clear_ = new QPushButton(tr("Clear"), hotkeyRow_);
     clear_->setObjectName(QStringLiteral("clearHotkey"));
     clear_->setFlat(true);
     clear_->setAutoDefault(false);
@@ -124,7 +125,7 @@ SnippetEditorView::SnippetEditorView(model::SnippetStore& store, model::AppSetti
     record_->setAutoDefault(false);
     hotkeyLine->addWidget(record_);
     trigger->addWidget(hotkeyRow_);
-    caption_ = new QLabel(QStringLiteral("Press a key combination (must include ⌃, ⌥, ⇧ or ⌘)..."),
+    caption_ = new QLabel(tr("Press a key combination (must include Ctrl, Alt, Shift or Super)..."),
                           content);
     caption_->setObjectName(QStringLiteral("recordingCaption"));
     caption_->setFont(typography::caption());
@@ -132,10 +133,10 @@ SnippetEditorView::SnippetEditorView(model::SnippetStore& store, model::AppSetti
     trigger->addWidget(caption_);
 
     // Replacement
-    QVBoxLayout* replacement = addSection(form, QStringLiteral("Replacement"), content);
+    QVBoxLayout* replacement = addSection(form, tr("Replacement"), content);
     auto* outputLine = new QHBoxLayout;
-    outputLine->addWidget(new QLabel(QStringLiteral("Output"), content));
-    output_ = new SegmentedPicker({QStringLiteral("Text"), QStringLiteral("Macro")}, content);
+    outputLine->addWidget(new QLabel(tr("Output"), content));
+    output_ = new SegmentedPicker({tr("Text"), tr("Macro")}, content);
     output_->setObjectName(QStringLiteral("output"));
     outputLine->addWidget(output_, 1);
     replacement->addLayout(outputLine);
@@ -147,14 +148,13 @@ SnippetEditorView::SnippetEditorView(model::SnippetStore& store, model::AppSetti
     textOutput_ = new QWidget(content);
     auto* textColumn = new QVBoxLayout(textOutput_);
     textColumn->setContentsMargins(0, 0, 0, 0);
-    replacement_ = new QPlainTextEdit(textOutput_);
+    replacement_ = new ReplacementBox(textOutput_);
     replacement_->setObjectName(QStringLiteral("replacement"));
     replacement_->setFont(monospaced());
     replacement_->setMinimumHeight(80);
-    replacement_->setTabChangesFocus(true);
     textColumn->addWidget(replacement_);
-    auto* variables = new QLabel(QStringLiteral("{clipboard} — inserts clipboard contents  ·  "
-                                                "{cursor} — places cursor here after expansion"),
+    auto* variables = new QLabel(tr("{clipboard} — inserts clipboard contents  ·  "
+                                    "{cursor} — places cursor here after expansion"),
                                  textOutput_);
     variables->setObjectName(QStringLiteral("variables"));
     variables->setFont(typography::caption());
@@ -164,8 +164,8 @@ SnippetEditorView::SnippetEditorView(model::SnippetStore& store, model::AppSetti
     replacement->addWidget(textOutput_);
 
     // Options
-    QVBoxLayout* options = addSection(form, QStringLiteral("Options"), content);
-    enabled_ = new ToggleSwitch(QStringLiteral("Enabled"), content);
+    QVBoxLayout* options = addSection(form, tr("Options"), content);
+    enabled_ = new ToggleSwitch(tr("Enabled"), content);
     enabled_->setObjectName(QStringLiteral("enabled"));
     options->addWidget(enabled_);
 
@@ -179,7 +179,7 @@ SnippetEditorView::SnippetEditorView(model::SnippetStore& store, model::AppSetti
         boxLayout->setContentsMargins(0, 0, 0, 0);
         boxLayout->setSpacing(2);
         rows->addWidget(box);
-        add = new QPushButton(QStringLiteral("+ Add App"), content);
+        add = new QPushButton(tr("+ Add App"), content);
         add->setFlat(true);
         add->setAutoDefault(false);
         auto* line = new QHBoxLayout;
@@ -187,10 +187,8 @@ SnippetEditorView::SnippetEditorView(model::SnippetStore& store, model::AppSetti
         line->addStretch(1);
         rows->addLayout(line);
     };
-    appSection(QStringLiteral("Allowed Apps"), allowedApps_, addAllowed_,
-               QStringLiteral("allowedApps"));
-    appSection(QStringLiteral("Blocked Apps"), blockedApps_, addBlocked_,
-               QStringLiteral("blockedApps"));
+    appSection(tr("Allowed Apps"), allowedApps_, addAllowed_, QStringLiteral("allowedApps"));
+    appSection(tr("Blocked Apps"), blockedApps_, addBlocked_, QStringLiteral("blockedApps"));
     form->addStretch(1);
 
     connect(mode_, &SegmentedPicker::chosen, this, [this](int index) {
@@ -222,7 +220,7 @@ SnippetEditorView::SnippetEditorView(model::SnippetStore& store, model::AppSetti
                 commit();
             });
     connect(replacement_, &QPlainTextEdit::textChanged, this, [this] {
-        std::string text = replacement_->toPlainText().toStdString();
+        std::string text = replacement_->text().toStdString();
         if (text != draft_.replacement) {
             draft_.replacement = std::move(text);
             commit();
@@ -287,27 +285,25 @@ void SnippetEditorView::refresh() {
     hotkeyText_->setText(draft_.hotkeyKeyCode && draft_.hotkeyModifiers
                              ? QString::fromStdString(model::keyComboText(
                                    *draft_.hotkeyKeyCode, *draft_.hotkeyModifiers, keyboardLayout_))
-                             : QStringLiteral("Not set"));
+                             : tr("Not set"));
     typography::setTextColor(hotkeyText_, recordingHotkey ? MacroStepRow::recordingColor()
                                                           : palette().color(QPalette::WindowText));
     clear_->setVisible(draft_.hotkeyKeyCode.has_value() && !recordingHotkey);
-    record_->setText(recordingHotkey ? QStringLiteral("Cancel")
-                                     : QStringLiteral("Record Shortcut"));
+    record_->setText(recordingHotkey ? tr("Cancel") : tr("Record Shortcut"));
 
     output_->setCurrentIndex(showMacro_ ? 1 : 0);
     steps_->setVisible(showMacro_);
     steps_->setSteps(draft_.macroSteps);
     textOutput_->setVisible(!showMacro_);
-    if (const QString text = QString::fromStdString(draft_.replacement);
-        replacement_->toPlainText() != text) {
+    {
         const QSignalBlocker blocker(replacement_);
-        replacement_->setPlainText(text);
+        replacement_->setText(QString::fromStdString(draft_.replacement));
     }
     enabled_->setChecked(draft_.isEnabled);
 
-    refreshAppList(allowedApps_, draft_.allowedApps, QStringLiteral("All apps (no restriction)"),
+    refreshAppList(allowedApps_, draft_.allowedApps, tr("All apps (no restriction)"),
                    &model::Snippet::allowedApps);
-    refreshAppList(blockedApps_, draft_.blockedApps, QStringLiteral("No blocked apps"),
+    refreshAppList(blockedApps_, draft_.blockedApps, tr("No blocked apps"),
                    &model::Snippet::blockedApps);
 }
 

@@ -24,7 +24,6 @@
 
 class QLabel;
 class QLineEdit;
-class QPlainTextEdit;
 class QPushButton;
 class QVBoxLayout;
 
@@ -32,6 +31,7 @@ namespace quillo::ui {
 
 class KeyRecorder;
 class MacroStepList;
+class ReplacementBox;
 class SegmentedPicker;
 class ToggleSwitch;
 
@@ -62,7 +62,7 @@ class SnippetEditorView : public QWidget {
     QPushButton* clearButton() const { return clear_; }
     QPushButton* recordButton() const { return record_; }
     SegmentedPicker* outputPicker() const { return output_; }
-    QPlainTextEdit* replacementField() const { return replacement_; }
+    ReplacementBox* replacementField() const { return replacement_; }
     MacroStepList* steps() const { return steps_; }
     ToggleSwitch* enabledSwitch() const { return enabled_; }
     QPushButton* addAllowedAppButton() const { return addAllowed_; }
@@ -99,7 +99,7 @@ class SnippetEditorView : public QWidget {
     QLabel* caption_;
     SegmentedPicker* output_;
     QWidget* textOutput_;
-    QPlainTextEdit* replacement_;
+    ReplacementBox* replacement_;
     MacroStepList* steps_;
     ToggleSwitch* enabled_;
     QWidget* allowedApps_;

@@ -12,10 +12,13 @@
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
+#include <QShortcut>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QToolButton>
@@ -60,7 +63,7 @@ SnippetListView::SnippetListView(model::SnippetStore& store, model::AppSettings&
 
     search_ = new QLineEdit(listPane);
     search_->setObjectName(QStringLiteral("search"));
-    search_->setPlaceholderText(QStringLiteral("Search snippets..."));
+    search_->setPlaceholderText(tr("Search snippets..."));
     search_->setFrame(false);
     search_->addAction(symbolIcon(QStringLiteral("magnifyingglass"), typography::secondaryColor()),
                        QLineEdit::LeadingPosition);
@@ -79,14 +82,21 @@ SnippetListView::SnippetListView(model::SnippetStore& store, model::AppSettings&
     list_->setFrameShape(QFrame::NoFrame);
     listColumn->addWidget(list_, 1);
 
-    message_ = new QLabel(listPane);
+    messageLine_ = new QWidget(listPane);
+    auto* messageRow = new QHBoxLayout(messageLine_);
+    messageRow->setContentsMargins(8, 4, 8, 4);
+    message_ = new QLabel(messageLine_);
     message_->setObjectName(QStringLiteral("message"));
     message_->setWordWrap(true);
-    message_->setContentsMargins(8, 4, 8, 4);
     message_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    typography::setTextColor(message_, QColor(215, 0, 21));
-    message_->hide();
-    listColumn->addWidget(message_);
+    undo_ = new QToolButton(messageLine_);
+    undo_->setObjectName(QStringLiteral("undo"));
+    undo_->setText(tr("Undo"));
+    undo_->setToolTip(tr("Bring the deleted snippets back (Ctrl+Z)"));
+    messageRow->addWidget(message_, 1);
+    messageRow->addWidget(undo_, 0, Qt::AlignTop);
+    messageLine_->hide();
+    listColumn->addWidget(messageLine_);
 
     auto* bar = new QFrame(listPane);
     bar->setObjectName(QStringLiteral("bottomBar"));
@@ -95,10 +105,9 @@ SnippetListView::SnippetListView(model::SnippetStore& store, model::AppSettings&
     auto* barLine = new QHBoxLayout(bar);
     barLine->setContentsMargins(8, 8, 8, 8);
     barLine->setSpacing(4);
-    add_ = barButton(QStringLiteral("plus"), QStringLiteral("add"), QStringLiteral("New snippet"),
-                     bar);
+    add_ = barButton(QStringLiteral("plus"), QStringLiteral("add"), tr("New snippet"), bar);
     remove_ = barButton(QStringLiteral("minus"), QStringLiteral("remove"),
-                        QStringLiteral("Delete the selected snippets"), bar);
+                        tr("Delete the selected snippets"), bar);
     importExport_ = new ImportExportButtons(store_, bar);
     barLine->addWidget(add_);
     barLine->addWidget(remove_);
@@ -109,7 +118,7 @@ SnippetListView::SnippetListView(model::SnippetStore& store, model::AppSettings&
     // The detail pane.
     detail_ = new QStackedWidget(split);
     detail_->setMinimumWidth(300);
-    placeholder_ = new QLabel(QStringLiteral("Select a snippet or create a new one"), detail_);
+    placeholder_ = new QLabel(tr("Select a snippet or create a new one"), detail_);
     placeholder_->setObjectName(QStringLiteral("placeholder"));
     placeholder_->setAlignment(Qt::AlignCenter);
     typography::makeTertiary(placeholder_);
@@ -122,6 +131,7 @@ SnippetListView::SnippetListView(model::SnippetStore& store, model::AppSettings&
     split->setStretchFactor(1, 1);
     split->setSizes({300, 380});
 
+    search_->installEventFilter(this);
     connect(search_, &QLineEdit::textChanged, this, [this](const QString& text) {
         model_->setSearchText(text);
         showSelection();
@@ -131,11 +141,18 @@ SnippetListView::SnippetListView(model::SnippetStore& store, model::AppSettings&
             &SnippetListView::listSelectionChanged);
     connect(add_, &QToolButton::clicked, this, &SnippetListView::addNew);
     connect(remove_, &QToolButton::clicked, this, &SnippetListView::deleteSelected);
-    connect(importExport_, &ImportExportButtons::failed, this, [this](const QString& text) {
-        message_->setText(text);
-        message_->show();
-    });
-    connect(importExport_->menu(), &QMenu::aboutToShow, message_, &QLabel::hide);
+    connect(importExport_, &ImportExportButtons::failed, this,
+            [this](const QString& text) { showMessage(text, true); });
+    connect(importExport_, &ImportExportButtons::succeeded, this,
+            [this](const QString& text) { showMessage(text, false); });
+    connect(importExport_->menu(), &QMenu::aboutToShow, messageLine_, &QWidget::hide);
+    connect(undo_, &QToolButton::clicked, this, &SnippetListView::undoDelete);
+    auto* deleteKey = new QShortcut(QKeySequence::Delete, list_);
+    deleteKey->setContext(Qt::WidgetShortcut);
+    connect(deleteKey, &QShortcut::activated, this, &SnippetListView::deleteSelected);
+    auto* undoKey = new QShortcut(QKeySequence::Undo, list_);
+    undoKey->setContext(Qt::WidgetShortcut);
+    connect(undoKey, &QShortcut::activated, this, &SnippetListView::undoDelete);
 
     subscription_ = store_.subscribe([this] { storeChanged(); });
     updateDetail();
@@ -210,13 +227,72 @@ void SnippetListView::updateDetail() {
 }
 
 void SnippetListView::deleteSelected() {
-    std::vector<model::Snippet> snippets = store_.snippets();
-    std::erase_if(snippets, [this](const model::Snippet& s) { return selection_.contains(s.id); });
+    if (selection_.empty()) {
+        return;
+    }
+    std::vector<model::Snippet> kept;
+    deleted_.clear();
+    for (const model::Snippet& snippet : store_.snippets()) {
+        if (selection_.contains(snippet.id)) {
+            deleted_.emplace_back(kept.size() + deleted_.size(), snippet);
+        } else {
+            kept.push_back(snippet);
+        }
+    }
     selection_.clear();
-    store_.setSnippets(std::move(snippets));
+    store_.setSnippets(std::move(kept));
     store_.save();
     showSelection();
     updateDetail();
+    const auto count = deleted_.size();
+    showMessage(count == 1 ? tr("Deleted 1 snippet") : tr("Deleted %1 snippets").arg(count), false,
+                true);
+}
+
+void SnippetListView::undoDelete() {
+    if (deleted_.empty()) {
+        return;
+    }
+    std::vector<model::Snippet> snippets = store_.snippets();
+    std::set<model::Uuid> restored;
+    // In the order of their old places, each lands where it was among those before it.
+    for (auto& [place, snippet] : deleted_) {
+        const model::Uuid id = snippet.id;
+        if (std::any_of(snippets.begin(), snippets.end(),
+                        [&id](const model::Snippet& s) { return s.id == id; })) {
+            continue;
+        }
+        restored.insert(snippet.id);
+        snippets.insert(snippets.begin() +
+                            static_cast<std::ptrdiff_t>(std::min(place, snippets.size())),
+                        std::move(snippet));
+    }
+    deleted_.clear();
+    messageLine_->hide();
+    store_.setSnippets(std::move(snippets));
+    store_.save();
+    setSelection(std::move(restored));
+}
+
+void SnippetListView::showMessage(const QString& text, bool failure, bool canUndo) {
+    message_->setText(text);
+    typography::setTextColor(message_,
+                             failure ? QColor(215, 0, 21) : palette().color(QPalette::WindowText));
+    if (!canUndo) {
+        deleted_.clear();
+    }
+    undo_->setVisible(canUndo);
+    messageLine_->show();
+}
+
+bool SnippetListView::eventFilter(QObject* watched, QEvent* event) {
+    // Escape empties the search before it may close the window.
+    if (watched == search_ && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && !search_->text().isEmpty()) {
+        search_->clear();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 NewSnippetSheet* SnippetListView::newSnippetSheet() const {

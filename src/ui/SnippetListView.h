@@ -1,12 +1,16 @@
 // The settings window's "Snippets" page: on the left a search field ("Search snippets..."), the
 // list of snippets (several may be selected) and a bar with "+" (a new snippet, in the "New
-// Snippet" sheet), "−" (deletes every selected snippet, also those the search hides) and the
-// import/export menu; on the right the editor of the selected snippet, or "Select a snippet or
-// create a new one".
+// Snippet" sheet), "−" (deletes every selected snippet, also those the search hides; so does the
+// Delete key in the list) and the import/export menu; on the right the editor of the selected
+// snippet, or "Select a snippet or create a new one".
 //
 // The selection is a set of snippet ids and outlives a search that hides its rows: the editor
 // keeps showing a selected snippet that no row shows. With several selected, the editor shows the
 // first of them in list order.
+//
+// Below the list a line tells what the last delete, import or export did. After a delete it
+// offers "Undo" (also Ctrl+Z in the list), which puts the snippets back where they were and
+// saves.
 #pragma once
 
 #include "model/AppSettings.h"
@@ -18,6 +22,8 @@
 #include <QWidget>
 #include <optional>
 #include <set>
+#include <utility>
+#include <vector>
 
 class QLabel;
 class QLineEdit;
@@ -47,6 +53,9 @@ class SnippetListView : public QWidget {
 
     // Removes every selected snippet, saves, and clears the selection.
     void deleteSelected();
+    // Puts the snippets of the last delete back at their places and selects them; nothing when
+    // there is nothing to undo.
+    void undoDelete();
     // Opens the "New Snippet" sheet.
     void addNew();
 
@@ -56,12 +65,16 @@ class SnippetListView : public QWidget {
     QToolButton* addButton() const { return add_; }
     QToolButton* removeButton() const { return remove_; }
     ImportExportButtons* importExport() const { return importExport_; }
-    // The failure of the last import or export; hidden when there was none.
+    // What the last delete, import or export did; hidden when there was none.
     QLabel* message() const { return message_; }
+    QToolButton* undoButton() const { return undo_; }
     QLabel* placeholder() const { return placeholder_; }
     SnippetEditorView* editor() const { return editor_; }
     // The sheet while it is open.
     NewSnippetSheet* newSnippetSheet() const;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void storeChanged();
@@ -69,6 +82,7 @@ class SnippetListView : public QWidget {
     void showSelection();
     void listSelectionChanged();
     void updateDetail();
+    void showMessage(const QString& text, bool failure, bool canUndo = false);
 
     model::SnippetStore& store_;
     model::AppSettings& settings_;
@@ -83,6 +97,10 @@ class SnippetListView : public QWidget {
     QToolButton* remove_;
     ImportExportButtons* importExport_;
     QLabel* message_;
+    QToolButton* undo_;
+    QWidget* messageLine_;
+    // The snippets of the last delete with their places in the list.
+    std::vector<std::pair<std::size_t, model::Snippet>> deleted_;
     QStackedWidget* detail_;
     QLabel* placeholder_;
     SnippetEditorView* editor_;

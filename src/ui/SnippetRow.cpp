@@ -24,7 +24,7 @@ QString SnippetRow::title(const model::Snippet& snippet,
         return QString::fromStdString(snippet.shortcut);
     }
     if (!snippet.hotkeyKeyCode || !snippet.hotkeyModifiers) {
-        return QStringLiteral("Hotkey (not set)");
+        return tr("Hotkey (not set)");
     }
     return QString::fromStdString(
         model::keyComboText(*snippet.hotkeyKeyCode, *snippet.hotkeyModifiers, keyboardLayout));

@@ -80,7 +80,8 @@ class ImportExportButtonsTest : public QObject {
             QVERIFY(copy == before[i % before.size()]);
         }
         QCOMPARE(ids.size(), after.size());
-        QVERIFY(!page.view.message()->isVisible());
+        QCOMPARE(page.view.message()->text(),
+                 QStringLiteral("Imported 3 snippets from ") + page.path);
         QCOMPARE(model::SnippetStore(page.sim().services().files).snippets().size(), after.size());
 
         page.path.clear();
@@ -98,7 +99,7 @@ class ImportExportButtonsTest : public QObject {
             const char* name;
             std::function<void(Page&)> make;
             bool isExport;
-            std::string start; // after "Import failed: " or "Export failed: "
+            std::string start; // after "Import failed: FILE" or "Export failed: FILE"
             std::string reason;
         } cases[] = {
             // The last snippet lacks "blockedApps": not even the others are added.
@@ -108,18 +109,18 @@ class ImportExportButtonsTest : public QObject {
                      QByteArray::fromStdString(model::encodeSnippets(page.store().snippets()));
                  writeFile(page.path, text.replace(text.lastIndexOf("blockedApps"), 11, "other"));
              },
-             false, "", ""},
-            {"missing", [](Page&) {}, false, "Could not read ", ""},
+             false, " is not a Quillo snippets file (", "blockedApps"},
+            {"missing", [](Page&) {}, false, " could not be read (Could not read ", ""},
             {"folder", [](Page& page) { QVERIFY(QDir().mkpath(page.path)); }, false,
-             "Could not read ", std::strerror(EISDIR)},
+             " could not be read (", std::strerror(EISDIR)},
             // Refused by its size alone, so a sparse file serves: nothing of it is read.
             {"large",
              [](Page& page) { writeFile(page.path, "[", model::SnippetStore::maxFileBytes + 1); },
-             false, "Could not read ",
+             false, " could not be read (",
              "larger than the limit of " + std::to_string(model::SnippetStore::maxFileBytes) +
                  " bytes"},
             {"unwritable", [](Page& page) { page.path += QStringLiteral("/no such folder/out"); },
-             true, "", ""},
+             true, " could not be written (", ""},
         };
         for (const auto& c : cases) {
             Page page;
@@ -129,8 +130,7 @@ class ImportExportButtonsTest : public QObject {
             QCOMPARE(page.store().snippets().size(), std::size_t{3});
             const std::string message = page.view.message()->text().toStdString();
             const std::string start = std::string(c.isExport ? "Export" : "Import") +
-                                      " failed: " + c.start +
-                                      (c.start.empty() ? "" : page.path.toStdString());
+                                      " failed: " + page.path.toStdString() + c.start;
             QVERIFY2(message.starts_with(start) && message.size() > start.size(), c.name);
             QVERIFY2(message.find(c.reason) != std::string::npos, c.name);
             QVERIFY2(page.view.message()->isVisible(), c.name);

@@ -85,7 +85,7 @@ class SnippetListViewTest : public QObject {
         emit sheet->triggerPicker()->activated(2);
         QVERIFY(!sheet->shortcutField()->isVisible());
         QTest::keyClicks(sheet->replacementField(), QStringLiteral("Signed, me"));
-        QTest::keyClick(sheet->replacementField(), Qt::Key_Return);
+        QTest::keyClick(sheet->replacementField(), Qt::Key_Return, Qt::ControlModifier);
         const model::Snippet& added = page.store().snippets().at(3);
         QVERIFY(added.triggerMode == model::Snippet::TriggerMode::hotkey);
         QCOMPARE(added.shortcut, std::string("kept"));

@@ -8,6 +8,7 @@
 #include "ui/KeyRecorder.h"
 #include "ui/MacroStepList.h"
 #include "ui/MacroStepRow.h"
+#include "ui/ReplacementBox.h"
 #include "ui/SegmentedPicker.h"
 #include "ui/SettingsView.h"
 #include "ui/SnippetListModel.h"
