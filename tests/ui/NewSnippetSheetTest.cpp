@@ -2,6 +2,8 @@
 
 #include "SnippetWindows.h"
 
+#include <QApplication>
+
 using namespace quillo;
 
 namespace {
@@ -78,6 +80,22 @@ class NewSnippetSheetTest : public QObject {
         QVERIFY(!s.settings().isRecordingHotkey());
         QVERIFY(!s.sheet.recorder().isRecording());
         QCOMPARE(s.store().snippets().size(), std::size_t{3});
+    }
+
+    // Return starts a line in the replacement; Ctrl+Return adds from anywhere. The sheet opens in
+    // the shortcut field and does not resize while the user types.
+    void theSheetAddsOnlyWhatWasWritten() {
+        Sheet s;
+        uitest::activate(s.sheet);
+        QCOMPARE(QApplication::focusWidget(), s.sheet.shortcutField());
+        const int height = s.sheet.height();
+        QTest::keyClicks(s.sheet.replacementField(), QStringLiteral("Best regards,"));
+        QCOMPARE(s.sheet.height(), height);
+        QTest::keyClick(s.sheet.replacementField(), Qt::Key_Return);
+        QTest::keyClicks(s.sheet.replacementField(), QStringLiteral("Ann"));
+        QVERIFY(s.sheet.isVisible());
+        QTest::keyClick(s.sheet.shortcutField(), Qt::Key_Return, Qt::ControlModifier);
+        QCOMPARE(s.store().snippets().back().replacement, std::string("Best regards,\nAnn"));
     }
 };
 

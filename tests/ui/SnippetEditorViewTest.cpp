@@ -264,6 +264,35 @@ class SnippetEditorViewTest : public QObject {
         QTest::keyClick(editor->recordButton(), Qt::Key_M, Qt::ControlModifier);
         QCOMPARE(a.store().snippets()[2].hotkeyModifiers, std::optional<std::uint64_t>(0xC0000));
     }
+
+    // No-break spaces, U+2028 and tabs survive an edit; a line break is a line feed.
+    void theReplacementBoxKeepsEveryCharacter() {
+        model::Snippet snippet = model::Snippet::make();
+        snippet.replacement = "a\u00A0b\u2028c\td\n";
+        Editor e(snippet);
+        uitest::activate(e.editor);
+        ui::ReplacementBox* box = e.editor.replacementField();
+        box->setFocus();
+        box->moveCursor(QTextCursor::End);
+        QTest::keyClick(box, Qt::Key_Tab);
+        QTest::keyClick(box, Qt::Key_Return, Qt::ShiftModifier);
+        QTest::keyClicks(box, QStringLiteral("e"));
+        QCOMPARE(e.saved().replacement, snippet.replacement + "\t\ne");
+        QTest::keyClick(box, Qt::Key_Tab, Qt::ControlModifier);
+        QVERIFY2(!box->hasFocus(), "Ctrl+Tab leaves the box");
+        box->setText(QStringLiteral("x\r\ny\rz"));
+        QCOMPARE(box->text(), QStringLiteral("x\ny\nz"));
+    }
+
+    // Key code 0 is the A key: with a modifier it is a combination, not "Not set".
+    void aControlAStepIsShown() {
+        model::Snippet snippet = model::Snippet::make();
+        snippet.macroSteps.assign(2, model::MacroStep::make(StepType::pressKey));
+        snippet.macroSteps[0].modifiers = platform::flag::control;
+        Editor e(snippet);
+        QCOMPARE(e.inRow<QLabel>(0, "stepKey")->text(), QStringLiteral("Ctrl+A"));
+        QCOMPARE(e.inRow<QLabel>(1, "stepKey")->text(), QStringLiteral("Not set"));
+    }
 };
 
 QUILLO_UI_TEST(SnippetEditorViewTest);

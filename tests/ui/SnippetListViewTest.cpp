@@ -56,8 +56,10 @@ class SnippetListViewTest : public QObject {
         QVERIFY(!uitest::stored(page.store(), link));
     }
 
-    void minusDeletesEverySelectedRowAndClearsTheSelection() {
+    // Minus and Delete say what they did; Undo and Ctrl+Z put the snippets back where they were.
+    void minusDeletesEverySelectedRowAndUndoBringsThemBack() {
         Page page;
+        const std::vector<model::Snippet> before = page.store().snippets();
         QVERIFY(!page.view.removeButton()->isEnabled());
         QVERIFY(page.view.placeholder()->isVisible());
         const model::Uuid kept = page.store().snippets()[1].id;
@@ -72,6 +74,18 @@ class SnippetListViewTest : public QObject {
         QVERIFY(page.view.selection().empty());
         QVERIFY(!page.view.removeButton()->isEnabled());
         QVERIFY(page.view.placeholder()->isVisible());
+        QCOMPARE(page.view.message()->text(), QStringLiteral("Deleted 2 snippets"));
+        QTest::mouseClick(page.view.undoButton(), Qt::LeftButton);
+        QVERIFY(page.store().snippets() == before);
+        QVERIFY(model::SnippetStore(page.sim().services().files).snippets() == before);
+
+        uitest::activate(page.view);
+        page.clickRow(1);
+        QTest::keyClick(page.view.list(), Qt::Key_Delete);
+        QCOMPARE(page.view.message()->text(), QStringLiteral("Deleted 1 snippet"));
+        QTest::keyClick(page.view.list(), Qt::Key_Z, Qt::ControlModifier);
+        QVERIFY(page.store().snippets() == before);
+        QVERIFY(!page.view.message()->isVisible());
     }
 
     // A hotkey snippet is added without a hotkey, and keeps the shortcut typed before.

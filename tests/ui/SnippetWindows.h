@@ -29,6 +29,13 @@
 
 namespace quillo::uitest {
 
+// Shown and given the focus, as the user's click would: keys then reach shortcuts too.
+inline void activate(QWidget& window) {
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+}
+
 inline void choose(ui::SegmentedPicker* picker, int index) {
     QTest::mouseClick(picker->button(index), Qt::LeftButton);
 }
