@@ -10,11 +10,9 @@
 #include <vector>
 
 namespace quillo::model {
-namespace {
 
-using Json = nlohmann::json;
-
-// The pieces of a list written as one text, a bar between two.
+// The pieces of a list written as one text, a bar between two (SnippetDocumentReadersTest.cpp
+// uses it too).
 std::vector<std::string> split(std::string_view text) {
     std::vector<std::string> pieces;
     for (std::size_t from = 0, to = 0; from <= text.size(); from = to + 1) {
@@ -23,6 +21,10 @@ std::vector<std::string> split(std::string_view text) {
     }
     return pieces;
 }
+
+namespace {
+
+using Json = nlohmann::json;
 
 // Every event as one line of text.
 class Recorder {

@@ -13,20 +13,14 @@
 #include <vector>
 
 namespace quillo::model {
+
+// In PlainJsonTest.cpp.
+std::vector<std::string> split(std::string_view text);
+
 namespace {
 
 using OrderedJson = nlohmann::ordered_json;
 using namespace std::string_view_literals;
-
-// The pieces of a list written as one text, a bar between two.
-std::vector<std::string> split(std::string_view text) {
-    std::vector<std::string> pieces;
-    for (std::size_t from = 0, to = 0; from <= text.size(); from = to + 1) {
-        to = std::min(text.find('|', from), text.size());
-        pieces.emplace_back(text.substr(from, to - from));
-    }
-    return pieces;
-}
 
 // The document as the JSON library writes it: the form the snippets file has always had.
 std::string libraryEncoding(const std::vector<Snippet>& snippets) {

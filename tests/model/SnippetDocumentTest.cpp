@@ -14,9 +14,7 @@ namespace {
 const std::string omwId = "E621E1F8-C36C-495A-93FC-0C247A3E6E5F";
 const std::string stepId = "0F8FAD5B-D9CB-469F-A165-70867728950E";
 
-std::string quoted(const std::string& text) {
-    return '"' + text + '"';
-}
+const auto quoted = [](const std::string& text) { return '"' + text + '"'; };
 
 // The error, or the snippets as the writer writes them (equal lists write equal documents).
 std::string outcome(const std::variant<std::vector<Snippet>, DecodeError>& result) {
@@ -48,9 +46,7 @@ std::string object(const Fields& fields) {
     return "{" + join(items) + "}";
 }
 
-std::string array(const std::vector<std::string>& elements) {
-    return "[" + join(elements) + "]";
-}
+const auto array = [](const std::vector<std::string>& items) { return "[" + join(items) + "]"; };
 
 // The fields with `key` set to `value`, or removed when there is no value.
 Fields with(Fields fields, const std::string& key, const std::optional<std::string>& value) {
@@ -66,9 +62,7 @@ Fields with(Fields fields, const std::string& key, const std::optional<std::stri
     return fields;
 }
 
-Fields without(const Fields& fields, const std::string& key) {
-    return with(fields, key, std::nullopt);
-}
+const auto without = [](const Fields& f, const std::string& key) { return with(f, key, {}); };
 
 Fields twice(Fields fields, const std::string& key, const std::string& value) {
     fields.emplace_back(key, value);

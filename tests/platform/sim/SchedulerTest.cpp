@@ -68,15 +68,5 @@ TEST(Scheduler, DestroyingTheDesktopFinishesWorkersAndDropsTheirPostsToMain) {
     EXPECT_FALSE(*posted);
 }
 
-TEST(SchedulerDeathTest, SleepingOnTheMainThreadIsAnError) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_DEATH(
-        {
-            SimDesktop desktop;
-            desktop.services().time.sleep(1ms);
-        },
-        "only a background worker may sleep");
-}
-
 } // namespace
 } // namespace quillo::sim
