@@ -1,5 +1,6 @@
 #include "ui/MacroStepRow.h"
 
+#include "engine/TextReplacer.h"
 #include "ui/Symbols.h"
 #include "ui/Typography.h"
 
@@ -95,9 +96,10 @@ MacroStepRow::MacroStepRow(const model::MacroStep& step,
         milliseconds_->setPlaceholderText(QStringLiteral("200"));
         milliseconds_->setFixedWidth(70);
         line->addWidget(milliseconds_);
-        auto* unit = new QLabel(QStringLiteral("ms"), this);
-        typography::makeSecondary(unit);
-        line->addWidget(unit);
+        waitUnit_ = new QLabel(this);
+        waitUnit_->setObjectName(QStringLiteral("stepWaitUnit"));
+        typography::makeSecondary(waitUnit_);
+        line->addWidget(waitUnit_);
         line->addStretch(1);
         connect(milliseconds_, &QLineEdit::editingFinished, this,
                 &MacroStepRow::commitMilliseconds);
@@ -170,6 +172,11 @@ void MacroStepRow::changeEvent(QEvent* event) {
 
 void MacroStepRow::showMilliseconds() {
     milliseconds_->setText(QLocale().toString(static_cast<qlonglong>(step_.milliseconds)));
+    // A longer wait runs as the longest one; the row says so rather than promise the number.
+    const auto longest = static_cast<qlonglong>(engine::TextReplacer::maxWait.count());
+    waitUnit_->setText(step_.milliseconds > longest
+                           ? tr("ms (waits %1 ms, the longest)").arg(QLocale().toString(longest))
+                           : tr("ms"));
 }
 
 void MacroStepRow::commitMilliseconds() {

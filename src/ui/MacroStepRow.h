@@ -4,7 +4,8 @@
 // A "Type Text" step edits its text; a "Press Key" step shows its key combination ("Not set" when
 // neither a key nor a modifier was recorded, "Press keys..." in blue while its key is recorded)
 // with a "Record" button that reads "Cancel" while recording; a "Wait" step edits its milliseconds
-// as an integer in the user's locale. The row has no state of its own: the host owns the step list
+// as an integer in the user's locale, and says when it is longer than the longest wait that runs
+// (60,000 ms). The row has no state of its own: the host owns the step list
 // and the key recording, hands each row its step and flags, and hears of every change and button.
 #pragma once
 
@@ -56,6 +57,7 @@ class MacroStepRow : public QWidget {
     QLabel* key_ = nullptr;
     QPushButton* record_ = nullptr;
     QLineEdit* milliseconds_ = nullptr;
+    QLabel* waitUnit_ = nullptr;
     QToolButton* moveUp_;
     QToolButton* moveDown_;
     QToolButton* delete_;

@@ -53,6 +53,11 @@ NewSnippetSheet::NewSnippetSheet(model::SnippetStore& store, model::AppSettings&
     shortcut_->setObjectName(QStringLiteral("shortcut"));
     shortcutLabel_ = new QLabel(tr("Shortcut:"), this);
     form->addRow(shortcutLabel_, shortcut_);
+    noShortcut_ = new QLabel(tr("Without a shortcut this snippet never expands by typing."), this);
+    noShortcut_->setObjectName(QStringLiteral("noShortcut"));
+    noShortcut_->setFont(typography::caption());
+    typography::makeSecondary(noShortcut_);
+    form->addRow(QString(), noShortcut_);
 
     output_ = new SegmentedPicker({tr("Text"), tr("Macro")}, this);
     output_->setObjectName(QStringLiteral("output"));
@@ -87,8 +92,10 @@ NewSnippetSheet::NewSnippetSheet(model::SnippetStore& store, model::AppSettings&
         snippet_.triggerMode = model::allTriggerModes[static_cast<std::size_t>(index)];
         refresh();
     });
-    connect(shortcut_, &QLineEdit::textEdited, this,
-            [this](const QString& text) { snippet_.shortcut = text.toStdString(); });
+    connect(shortcut_, &QLineEdit::textEdited, this, [this](const QString& text) {
+        snippet_.shortcut = text.toStdString();
+        refresh();
+    });
     connect(output_, &SegmentedPicker::chosen, this,
             [this](int index) { setShowMacro(index == 1); });
     connect(replacement_, &QPlainTextEdit::textChanged, this, [this] {
@@ -131,6 +138,10 @@ void NewSnippetSheet::refresh() {
     const bool hotkey = snippet_.triggerMode == model::Snippet::TriggerMode::hotkey;
     shortcutLabel_->setVisible(!hotkey);
     shortcut_->setVisible(!hotkey);
+    // Said once there is something to expand, not over the empty sheet.
+    noShortcut_->setVisible(
+        !hotkey && snippet_.shortcut.empty() &&
+        (showMacro_ ? !snippet_.macroSteps.empty() : !snippet_.replacement.empty()));
     output_->setCurrentIndex(showMacro_ ? 1 : 0);
     replacementLabel_->setVisible(!showMacro_);
     replacement_->setVisible(!showMacro_);
@@ -138,7 +149,8 @@ void NewSnippetSheet::refresh() {
     steps_->setSteps(snippet_.macroSteps);
     add_->setEnabled(showMacro_ ? !snippet_.macroSteps.empty() : !snippet_.replacement.empty());
     // Resized only when its rows change, not on every key typed.
-    const std::tuple shape{hotkey, showMacro_, snippet_.macroSteps.size(), replacement_->height()};
+    const std::tuple shape{hotkey, noShortcut_->isVisibleTo(this), showMacro_,
+                           snippet_.macroSteps.size(), replacement_->height()};
     if (shape != shape_) {
         shape_ = shape;
         adjustSize();

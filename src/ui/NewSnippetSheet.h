@@ -69,10 +69,11 @@ class NewSnippetSheet : public QDialog {
     QComboBox* trigger_;
     QLabel* shortcutLabel_;
     QLineEdit* shortcut_;
+    QLabel* noShortcut_;
     SegmentedPicker* output_;
     QLabel* replacementLabel_;
     ReplacementBox* replacement_;
-    std::tuple<bool, bool, std::size_t, int> shape_{};
+    std::tuple<bool, bool, bool, std::size_t, int> shape_{};
     MacroStepList* steps_;
     QPushButton* add_;
     QPushButton* cancel_;

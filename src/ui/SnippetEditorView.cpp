@@ -100,6 +100,12 @@ SnippetEditorView::SnippetEditorView(model::SnippetStore& store, model::AppSetti
     shortcut_->setFont(monospaced());
     shortcutLine->addWidget(shortcut_, 1);
     trigger->addWidget(shortcutRow_);
+    noShortcut_ =
+        new QLabel(tr("Without a shortcut this snippet never expands by typing."), content);
+    noShortcut_->setObjectName(QStringLiteral("noShortcut"));
+    noShortcut_->setFont(typography::caption());
+    typography::makeSecondary(noShortcut_);
+    trigger->addWidget(noShortcut_);
 
     hotkeyRow_ = new QWidget(content);
     auto* hotkeyLine = new QHBoxLayout(hotkeyRow_);
@@ -276,6 +282,7 @@ void SnippetEditorView::refresh() {
     mode_->setCurrentIndex(static_cast<int>(draft_.triggerMode));
     const bool hotkey = draft_.triggerMode == TriggerMode::hotkey;
     shortcutRow_->setVisible(!hotkey);
+    noShortcut_->setVisible(!hotkey && draft_.shortcut.empty());
     if (const QString text = QString::fromStdString(draft_.shortcut); shortcut_->text() != text) {
         shortcut_->setText(text);
     }

@@ -92,6 +92,7 @@ class SnippetEditorView : public QWidget {
     SegmentedPicker* mode_;
     QWidget* shortcutRow_;
     QLineEdit* shortcut_;
+    QLabel* noShortcut_;
     QWidget* hotkeyRow_;
     QLabel* hotkeyText_;
     QPushButton* clear_;

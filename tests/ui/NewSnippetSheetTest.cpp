@@ -88,6 +88,7 @@ class NewSnippetSheetTest : public QObject {
         Sheet s;
         uitest::activate(s.sheet);
         QCOMPARE(QApplication::focusWidget(), s.sheet.shortcutField());
+        QTest::keyClicks(s.sheet.shortcutField(), QStringLiteral("sig"));
         const int height = s.sheet.height();
         QTest::keyClicks(s.sheet.replacementField(), QStringLiteral("Best regards,"));
         QCOMPARE(s.sheet.height(), height);

@@ -195,7 +195,7 @@ class SnippetEditorViewTest : public QObject {
         QCOMPARE(e.saved().macroSteps[1].text, std::string("hello"));
         QCOMPARE(e.inRow<QLineEdit>(0, "stepMilliseconds")->text(), QStringLiteral("200"));
         const std::pair<const char*, std::int64_t> cases[] = {
-            {"150", 150}, {"abc", 150}, {"-5", -5}, {"1,500", 1500}};
+            {"150", 150}, {"abc", 150}, {"-5", -5}, {"1,500", 1500}, {"90,000", 90000}};
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
         for (const auto& [typed, stored] : cases) {
             auto* field = e.inRow<QLineEdit>(0, "stepMilliseconds");
@@ -205,7 +205,14 @@ class SnippetEditorViewTest : public QObject {
             QTest::keyClick(field, Qt::Key_Return);
             QCOMPARE(e.saved().macroSteps[0].milliseconds, stored);
         }
+        QCOMPARE(e.inRow<QLabel>(0, "stepWaitUnit")->text(),
+                 QStringLiteral("ms (waits 60,000 ms, the longest)"));
         QLocale::setDefault(QLocale::system());
+        // Without a shortcut the editor says the snippet never expands by typing.
+        auto* note = e.editor.findChild<QLabel*>(QStringLiteral("noShortcut"));
+        QVERIFY(note->isVisibleTo(&e.editor));
+        QTest::keyClicks(e.editor.shortcutField(), QStringLiteral("w"));
+        QVERIFY(!note->isVisibleTo(&e.editor));
     }
 
     // An app is listed once.
