@@ -360,10 +360,6 @@ std::optional<bool> SimDesktop::preference(std::string_view key) const {
     return impl_->preferences.boolValue(key);
 }
 
-int SimDesktop::preferenceWrites() const {
-    return impl_->preferences.writes();
-}
-
 void SimDesktop::setLoginItemEnabled(bool enabled) {
     impl_->loginItem.setEnabledDirectly(enabled);
 }

@@ -169,7 +169,6 @@ class SimDesktop {
     // Preferences as stored (a value that is not a boolean can be planted as a string).
     void setPreferenceString(std::string key, std::string value);
     std::optional<bool> preference(std::string_view key) const;
-    int preferenceWrites() const;
 
     void setLoginItemEnabled(bool enabled);
     void setLoginItemError(std::optional<std::string> error);

@@ -101,7 +101,6 @@ std::optional<bool> SimPreferences::boolValue(std::string_view key) const {
 
 void SimPreferences::setBool(std::string_view key, bool value) {
     values_.insert_or_assign(std::string(key), value);
-    ++writes_;
 }
 
 void SimPreferences::plantString(std::string key, std::string value) {

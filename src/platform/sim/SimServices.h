@@ -59,11 +59,9 @@ class SimPreferences final : public platform::Preferences {
     void setBool(std::string_view key, bool value) override;
 
     void plantString(std::string key, std::string value);
-    int writes() const { return writes_; }
 
   private:
     std::map<std::string, std::variant<bool, std::string>, std::less<>> values_;
-    int writes_ = 0;
 };
 
 class SimLoginItem final : public platform::LoginItem {
