@@ -50,8 +50,15 @@ void ImportExportButtons::chooseFile(Choice choice, std::function<void(const QSt
         chooser_(choice, std::move(done));
         return;
     }
+    // One file dialog at a time: a second click brings the open one back instead.
+    if (dialog_) {
+        dialog_->raise();
+        dialog_->activateWindow();
+        return;
+    }
     auto* dialog = new QFileDialog(window());
     dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowModality(Qt::NonModal);
     dialog->setNameFilter(QStringLiteral("JSON (*.json)"));
     dialog->setDefaultSuffix(QStringLiteral("json"));
     if (choice == Choice::exportFile) {
@@ -70,7 +77,8 @@ void ImportExportButtons::chooseFile(Choice choice, std::function<void(const QSt
             done(path);
         }
     });
-    dialog->open();
+    dialog_ = dialog;
+    dialog->show();
 }
 
 bool ImportExportButtons::exportTo(const QString& path) {

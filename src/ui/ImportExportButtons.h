@@ -11,6 +11,8 @@
 
 #include "model/SnippetStore.h"
 
+#include <QDialog>
+#include <QPointer>
 #include <QString>
 #include <QToolButton>
 #include <functional>
@@ -50,6 +52,7 @@ class ImportExportButtons : public QToolButton {
 
     model::SnippetStore& store_;
     FileChooser chooser_;
+    QPointer<QDialog> dialog_;
     QAction* export_;
     QAction* import_;
 };

@@ -243,14 +243,19 @@ SnippetEditorView::SnippetEditorView(model::SnippetStore& store, model::AppSetti
     connect(recorder_, &KeyRecorder::recordingChanged, this, &SnippetEditorView::refresh);
 
     appChooser_ = [this, &workspace](std::function<void(std::optional<std::string>)> done) {
-        auto* picker = new AppPicker(workspace.applications(), window());
+        // One chooser at a time: it answers for the list whose button opened it last.
+        if (picker_) {
+            picker_->reject();
+        }
+        auto* picker = new AppPicker([&workspace] { return workspace.applications(); }, window());
         picker->setAttribute(Qt::WA_DeleteOnClose);
         connect(picker, &QDialog::finished, this, [picker, done](int result) {
             const QString id = picker->chosenId();
             done(result == QDialog::Accepted && !id.isEmpty() ? std::optional(id.toStdString())
                                                               : std::nullopt);
         });
-        picker->open();
+        picker_ = picker;
+        picker->show();
     };
 
     refresh();
@@ -263,6 +268,10 @@ SnippetEditorView::~SnippetEditorView() {
 void SnippetEditorView::setSnippet(const model::Snippet& snippet) {
     if (snippet.id != draft_.id) {
         recorder_->stop();
+        // A chooser opened for the snippet shown before would add to the wrong one.
+        if (picker_) {
+            picker_->reject();
+        }
         draft_ = snippet;
         showMacro_ = !snippet.macroSteps.empty();
         refresh();

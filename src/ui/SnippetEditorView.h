@@ -16,6 +16,8 @@
 #include "model/SnippetStore.h"
 #include "platform/Platform.h"
 
+#include <QDialog>
+#include <QPointer>
 #include <QWidget>
 #include <functional>
 #include <optional>
@@ -88,6 +90,7 @@ class SnippetEditorView : public QWidget {
     bool showMacro_ = false;
     KeyRecorder* recorder_;
     AppChooser appChooser_;
+    QPointer<QDialog> picker_;
 
     SegmentedPicker* mode_;
     QWidget* shortcutRow_;

@@ -239,13 +239,43 @@ class SnippetEditorViewTest : public QObject {
         QCOMPARE(e.saved().blockedApps, std::vector<std::string>{"Gedit"});
     }
 
-    void thePickerGivesTheIdOfTheChosenRow() {
-        ui::AppPicker picker({{"Gedit", "Text Editor", {}, false}, {"XTerm", "XTerm", {}, true}});
+    // Each entry shows the id it stands for; an id can be typed; a program started while the
+    // chooser is open shows up, and neither the chosen entry nor a typed id is lost by it.
+    void thePickerShowsAndTakesIdsAndFollowsTheOpenWindows() {
+        std::vector<platform::Application> apps{{"org.gnome.TextEditor", "Text Editor", {}, false},
+                                                {"XTerm", "XTerm", {}, true}};
+        ui::AppPicker picker([&apps] { return apps; });
         QCOMPARE(picker.chosenId(), QString());
-        QTest::keyClicks(picker.searchField(), QStringLiteral("xte"));
+        QVERIFY(picker.list()->item(0)->text().contains(QStringLiteral("org.gnome.TextEditor")));
+        QTest::keyClicks(picker.searchField(), QStringLiteral("xter"));
         QVERIFY(picker.list()->item(0)->isHidden());
         picker.list()->setCurrentRow(1);
         QCOMPARE(picker.chosenId(), QStringLiteral("XTerm"));
+
+        apps.push_back({"Xed", "Xed", {}, true});
+        picker.refresh();
+        QCOMPARE(picker.list()->count(), 3);
+        QVERIFY(picker.list()->item(2)->text().contains(QStringLiteral("(open)")));
+        QVERIFY(picker.list()->item(2)->isHidden()); // the filter stays
+        QCOMPARE(picker.list()->currentRow(), 1);
+
+        picker.idField()->clear();
+        QTest::keyClicks(picker.idField(), QStringLiteral(" firefox-esr "));
+        apps.pop_back();
+        picker.refresh();
+        QCOMPARE(picker.chosenId(), QStringLiteral("firefox-esr"));
+    }
+
+    // The chooser leaves the settings window usable.
+    void theChooserDoesNotBlockTheWindow() {
+        Editor e(model::Snippet::make());
+        QTest::mouseClick(e.editor.addAllowedAppButton(), Qt::LeftButton);
+        auto* picker = e.editor.window()->findChild<ui::AppPicker*>();
+        QVERIFY(picker && picker->isVisible());
+        QCOMPARE(QApplication::activeModalWidget(), nullptr);
+        QTest::keyClicks(picker->idField(), QStringLiteral("Gedit"));
+        picker->accept();
+        QCOMPARE(e.saved().allowedApps, std::vector<std::string>{"Gedit"});
     }
 
     void closingTheWindowOrLeavingTheTabEndsARecording() {
