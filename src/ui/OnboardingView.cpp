@@ -28,7 +28,9 @@ QPushButton* prominentButton(const QString& text, QWidget* parent) {
         " border: none; border-radius: 7px; padding: 8px 22px; }"
         "QPushButton:hover { background: palette(highlight); }"
         "QPushButton:pressed { background: palette(dark); }"
-        "QPushButton:focus { outline: none; }"));
+        // The style's focus frame is hidden by the style sheet; a ring in the text colour
+        // shows that Return or Space presses it.
+        "QPushButton:focus { border: 2px solid palette(text); padding: 6px 20px; }"));
     return button;
 }
 

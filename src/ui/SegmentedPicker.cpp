@@ -34,7 +34,13 @@ SegmentedPicker::SegmentedPicker(const QStringList& options, QWidget* parent)
             QStringLiteral("QPushButton { padding: 3px 12px; border: 1px solid palette(mid); "
                            "background: palette(button); %1 }"
                            "QPushButton:checked { background: palette(highlight); "
-                           "color: palette(highlighted-text); }")
+                           "color: palette(highlighted-text); }"
+                           // A style sheet hides the style's own focus frame, so the ring is
+                           // drawn here: in the highlight colour, and in the text colour around
+                           // the chosen segment, whose face is the highlight colour already.
+                           "QPushButton:focus { border: 2px solid palette(highlight); "
+                           "padding: 2px 11px; }"
+                           "QPushButton:checked:focus { border-color: palette(text); }")
                 .arg(corners));
         group_->addButton(button, i);
         line->addWidget(button);

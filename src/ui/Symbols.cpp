@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QPalette>
 #include <QPixmap>
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -67,7 +68,8 @@ QIcon baseSymbol(const QString& name) {
 // Paints the base icon's shape in a single colour, at whatever size the widget asks for.
 class TintedIconEngine final : public QIconEngine {
   public:
-    TintedIconEngine(QIcon base, QColor tint) : base_(std::move(base)), tint_(tint) {}
+    TintedIconEngine(QIcon base, QColor tint, QColor halo = {})
+        : base_(std::move(base)), tint_(tint), halo_(halo) {}
 
     void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode,
                QIcon::State state) override {
@@ -86,30 +88,55 @@ class TintedIconEngine final : public QIconEngine {
         if (pixels.isEmpty()) {
             return {};
         }
+        QColor colour = tint_;
+        if (mode == QIcon::Disabled) {
+            colour.setAlphaF(colour.alphaF() * 0.4f);
+        }
+        if (!halo_.isValid()) {
+            QPixmap image = shape(QRect(QPoint(0, 0), pixels), pixels, state, colour);
+            image.setDevicePixelRatio(scale);
+            return image;
+        }
+        // The shape, a little smaller, over its own outline in the halo colour, stamped a
+        // pixel or two away in eight directions.
+        const int width = std::max(1, static_cast<int>(scale + 0.5));
+        const QRect inner = QRect(QPoint(0, 0), pixels).adjusted(width, width, -width, -width);
+        const QPixmap outline = shape(inner, pixels, state, halo_);
         QPixmap image(pixels);
         image.fill(Qt::transparent);
         {
             QPainter painter(&image);
-            base_.paint(&painter, QRect(QPoint(0, 0), pixels), Qt::AlignCenter, QIcon::Normal,
-                        state);
-            painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
-            QColor colour = tint_;
-            if (mode == QIcon::Disabled) {
-                colour.setAlphaF(colour.alphaF() * 0.4f);
+            for (int dx = -width; dx <= width; dx += width) {
+                for (int dy = -width; dy <= width; dy += width) {
+                    painter.drawPixmap(dx, dy, outline);
+                }
             }
-            painter.fillRect(image.rect(), colour);
+            painter.drawPixmap(0, 0, shape(inner, pixels, state, colour));
         }
         image.setDevicePixelRatio(scale);
         return image;
     }
 
     QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override { return size; }
-    QIconEngine* clone() const override { return new TintedIconEngine(base_, tint_); }
+    QIconEngine* clone() const override { return new TintedIconEngine(base_, tint_, halo_); }
     QString key() const override { return QStringLiteral("QuilloTinted"); }
 
   private:
+    // The base icon's shape painted into `where` of a transparent image, in one colour.
+    QPixmap shape(const QRect& where, const QSize& pixels, QIcon::State state,
+                  const QColor& colour) const {
+        QPixmap image(pixels);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        base_.paint(&painter, where, Qt::AlignCenter, QIcon::Normal, state);
+        painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+        painter.fillRect(image.rect(), colour);
+        return image;
+    }
+
     QIcon base_;
     QColor tint_;
+    QColor halo_;
 };
 
 } // namespace
@@ -136,8 +163,8 @@ QIcon assetIcon(const QString& name) {
     return QIcon(QStringLiteral(":/quillo/icons/%1.svg").arg(name));
 }
 
-QIcon silhouetteIcon(const QString& assetName, const QColor& tint) {
-    return QIcon(new TintedIconEngine(assetIcon(assetName), tint));
+QIcon silhouetteIcon(const QString& assetName, const QColor& tint, const QColor& halo) {
+    return QIcon(new TintedIconEngine(assetIcon(assetName), tint, halo));
 }
 
 } // namespace quillo::ui

@@ -25,7 +25,8 @@ QString symbolSource(const QString& name);
 // An image asset in its own colours.
 QIcon assetIcon(const QString& name);
 
-// The asset drawn in one colour, for places (the tray) where the desktop expects a silhouette.
-QIcon silhouetteIcon(const QString& assetName, const QColor& tint);
+// The asset drawn in one colour, for places (the tray) where the desktop expects a silhouette;
+// with a valid halo colour, outlined in it, so that it shows on a background of either colour.
+QIcon silhouetteIcon(const QString& assetName, const QColor& tint, const QColor& halo = {});
 
 } // namespace quillo::ui

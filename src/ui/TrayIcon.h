@@ -1,6 +1,8 @@
 // Quillo's icon in the desktop's tray: the image "MenuBarIcon" while expansion is on and
 // "MenuBarIconPaused" while it is off, following the global switch at once. Either click opens
-// the menu, as a menu bar item does.
+// the menu, as a menu bar item does. Where the tray host colours symbolic icons itself, the
+// theme's io.github.quillo.Quillo-symbolic (and -paused-symbolic), installed with the program,
+// stands in for the images.
 #pragma once
 
 #include "model/AppSettings.h"
@@ -33,6 +35,7 @@ class TrayIcon : public QObject {
     QMenu* menu_;
     QSystemTrayIcon* tray_;
     QString imageName_;
+    bool themedIcon_ = false;
     model::Observable::Subscription subscription_;
 };
 

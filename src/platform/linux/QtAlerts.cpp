@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QIcon>
 #include <QMessageBox>
 #include <QPushButton>
 #include <iostream>
@@ -21,7 +22,13 @@ std::size_t QtAlerts::run(const platform::Alert& alert) {
         return 0;
     }
     QMessageBox box;
-    box.setIcon(QMessageBox::Information);
+    // Quillo's own icon, as the program's alerts show on every desktop; the generic
+    // information sign where no icon was set (a program run without its windows).
+    if (const QIcon icon = QApplication::windowIcon(); !icon.isNull()) {
+        box.setIconPixmap(icon.pixmap(QSize(64, 64), box.devicePixelRatioF()));
+    } else {
+        box.setIcon(QMessageBox::Information);
+    }
     box.setWindowTitle(QStringLiteral("Quillo"));
     box.setText(QString::fromStdString(alert.messageText));
     box.setInformativeText(QString::fromStdString(alert.informativeText));
