@@ -100,7 +100,57 @@ TextExpansionEngine::~TextExpansionEngine() {
 
 void TextExpansionEngine::rebuildIndex() {
     index_ = ShortcutIndex(snippetStore_.snippets());
-    services_.keyboardTap.setHotkeys(index_.hotkeyCombinations());
+    std::vector<platform::Hotkey> hotkeys = index_.hotkeyCombinations();
+    if (actionHotkey_ &&
+        std::find(hotkeys.begin(), hotkeys.end(), *actionHotkey_) == hotkeys.end()) {
+        hotkeys.push_back(*actionHotkey_);
+    }
+    services_.keyboardTap.setHotkeys(std::move(hotkeys));
+}
+
+void TextExpansionEngine::setActionHotkey(std::optional<platform::Hotkey> hotkey,
+                                          std::function<void()> action) {
+    actionHotkey_ = hotkey;
+    action_ = std::move(action);
+    rebuildIndex();
+}
+
+std::optional<TextExpansionEngine::InsertRefusal>
+TextExpansionEngine::insert(const model::Snippet& snippet) {
+    if (!settings_.isExpansionEnabled()) {
+        return InsertRefusal::expansionOff;
+    }
+    if (!snippet.isEnabled) {
+        return InsertRefusal::disabled;
+    }
+    if (isReplacing_) {
+        return InsertRefusal::busy;
+    }
+    if (services_.secureInput.isSecureInputEnabled()) {
+        return InsertRefusal::passwordField;
+    }
+    if (!isAllowedInFrontmostApp(snippet)) {
+        return InsertRefusal::notAllowedHere;
+    }
+    typingBuffer_.clear();
+    performExpansion(0, snippet, std::nullopt);
+    return std::nullopt;
+}
+
+const char* TextExpansionEngine::describe(InsertRefusal refusal) {
+    switch (refusal) {
+    case InsertRefusal::expansionOff:
+        return "Expansion is paused.";
+    case InsertRefusal::disabled:
+        return "This snippet is switched off.";
+    case InsertRefusal::passwordField:
+        return "Quillo never writes into a password field.";
+    case InsertRefusal::notAllowedHere:
+        return "This snippet is not allowed in the window in front.";
+    case InsertRefusal::busy:
+        return "Quillo is still writing the last expansion.";
+    }
+    return "";
 }
 
 void TextExpansionEngine::start() {
@@ -140,6 +190,13 @@ bool TextExpansionEngine::handleTypedKey(const KeyEvent& event) {
         return false;
     }
     if (matchHotkey(event)) {
+        return true;
+    }
+    if (actionHotkey_ && action_ && actionHotkey_->keyCode == event.keyCode &&
+        actionHotkey_->modifiers == (event.flags & flag::modifierMask) &&
+        !services_.workspace.ownWindowHasFocus()) {
+        typingBuffer_.clear();
+        action_();
         return true;
     }
     if (event.flags & (flag::control | flag::command)) {

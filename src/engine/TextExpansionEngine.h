@@ -58,6 +58,27 @@ class TextExpansionEngine {
     // Quillo's own windows.
     bool isAllowedInFrontmostApp(const model::Snippet& snippet) const;
 
+    // Why insert() wrote nothing.
+    enum class InsertRefusal {
+        expansionOff,   // the global switch is off
+        disabled,       // the snippet is switched off
+        passwordField,  // the focused field is a password field
+        notAllowedHere, // the snippet's application filter, or one of Quillo's own windows
+        busy,           // an expansion is still being written
+    };
+    // Writes a snippet into the focused field as its hotkey would, with nothing to erase: for
+    // the search window and `quillo insert`. The same rules apply as to typing.
+    std::optional<InsertRefusal> insert(const model::Snippet& snippet);
+    // A plain-words reason, for the window and the command line.
+    static const char* describe(InsertRefusal refusal);
+
+    // A global hotkey that runs `action` instead of expanding (the search window's). A snippet
+    // with the same combination keeps it; the action runs where a snippet's hotkey would.
+    void setActionHotkey(std::optional<platform::Hotkey> hotkey, std::function<void()> action);
+    // Whether a snippet's hotkey with this combination would be shadowed by, or shadow, the
+    // action hotkey.
+    bool isActionHotkey(const platform::Hotkey& hotkey) const { return actionHotkey_ == hotkey; }
+
     // Told of every expansion as it starts and as it finishes (the dry run reports them).
     struct ExpansionListener {
         std::function<void(const model::Snippet&, std::size_t backspaceCount)> started;
@@ -110,6 +131,9 @@ class TextExpansionEngine {
     // Events held from the application, to hand over after the expansion.
     std::deque<platform::KeyEvent> held_;
     std::unique_ptr<platform::Timer> holdTimer_;
+
+    std::optional<platform::Hotkey> actionHotkey_;
+    std::function<void()> action_;
 
     ShortcutIndex index_;
     model::Observable::Subscription storeSubscription_;

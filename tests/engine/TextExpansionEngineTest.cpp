@@ -235,6 +235,49 @@ TEST_F(EngineTest, QuillosOwnWindowsNeverExpand) {
     EXPECT_TRUE(press(key::m, flag::control));
 }
 
+// Inserting by name (the search window, `quillo insert`) erases nothing and keeps the rules of
+// typing; the refusals come in the order a person can act on.
+TEST_F(EngineTest, InsertWritesAChosenSnippetUnderTheRulesOfTyping) {
+    using Refusal = TextExpansionEngine::InsertRefusal;
+    const Snippet blocked = with(omw, [](Snippet& s) { s.blockedApps = {"gedit"}; });
+    const Snippet off = with(omw, [](Snippet& s) { s.isEnabled = false; });
+    type("om");
+    EXPECT_EQ(engine.insert(omw), std::nullopt);
+    EXPECT_EQ(buffer(), "") << "what was typed before is not in front of the text any more";
+    EXPECT_EQ(engine.insert(omw), Refusal::busy);
+    completeAll();
+    EXPECT_EQ(engine.insert(off), Refusal::disabled);
+    desktop.setFrontmostApplication("gedit");
+    EXPECT_EQ(engine.insert(blocked), Refusal::notAllowedHere);
+    desktop.setSecureInput(true);
+    EXPECT_EQ(engine.insert(blocked), Refusal::passwordField);
+    settings.setExpansionEnabled(false);
+    EXPECT_EQ(engine.insert(off), Refusal::expansionOff);
+    EXPECT_EQ(calls, Calls{"0 On my way"});
+}
+
+// The search window's hotkey: a snippet on the same combination keeps it; in Quillo's own
+// windows and password fields it passes.
+TEST_F(EngineTest, TheActionHotkeyRunsWhereNoSnippetTakesIt) {
+    const auto ctrlAlt = flag::control | flag::option;
+    int actions = 0;
+    engine.setActionHotkey(platform::Hotkey{key::space, ctrlAlt}, [&] { ++actions; });
+    EXPECT_EQ(desktop.hotkeys(), (std::vector<platform::Hotkey>{{key::space, ctrlAlt}}));
+    EXPECT_TRUE(press(key::space, ctrlAlt));
+    EXPECT_EQ(actions, 1);
+    desktop.setOwnWindowFocused(true);
+    EXPECT_FALSE(press(key::space, ctrlAlt));
+    desktop.setOwnWindowFocused(false);
+    desktop.setSecureInput(true);
+    EXPECT_FALSE(press(key::space, ctrlAlt));
+    desktop.setSecureInput(false);
+    useSnippets({hotkeySnippet(key::space, ctrlAlt, "mine")});
+    EXPECT_EQ(desktop.hotkeys().size(), 1u);
+    EXPECT_TRUE(press(key::space, ctrlAlt));
+    EXPECT_EQ(actions, 1);
+    EXPECT_EQ(calls, Calls{"0 mine"});
+}
+
 TEST_F(EngineTest, KeysDuringAnExpansionAreHeldAndTypedAfterIt) {
     useSnippets({omw});
     settings.setPlaySoundOnExpansion(true);
