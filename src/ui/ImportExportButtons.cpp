@@ -1,14 +1,12 @@
 #include "ui/ImportExportButtons.h"
 
+#include "ui/SnippetTransfer.h"
 #include "ui/Symbols.h"
 #include "ui/Typography.h"
 
-#include <QFile>
 #include <QFileDialog>
 #include <QMenu>
 #include <QPointer>
-#include <QSaveFile>
-#include <filesystem>
 #include <iostream>
 
 namespace quillo::ui {
@@ -82,37 +80,20 @@ void ImportExportButtons::chooseFile(Choice choice, std::function<void(const QSt
 }
 
 bool ImportExportButtons::exportTo(const QString& path) {
-    const std::string document = model::encodeSnippets(store_.snippets());
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(document.data(), static_cast<qint64>(document.size())) !=
-            static_cast<qint64>(document.size()) ||
-        !file.commit()) {
-        fail(tr("Export failed: %1 could not be written (%2)").arg(path, file.errorString()));
-        return false;
-    }
-    const auto count = store_.snippets().size();
-    emit succeeded(count == 1 ? tr("Exported 1 snippet to %1").arg(path)
-                              : tr("Exported %1 snippets to %2").arg(count).arg(path));
-    return true;
+    return report(exportSnippets(store_, path));
 }
 
 bool ImportExportButtons::importFrom(const QString& path) {
-    // Read through the store's files, as the snippets file is: the same limit on size and the
-    // same reasons for a file that cannot be read.
-    const std::filesystem::path file(QFile::encodeName(path).toStdString());
-    const auto before = store_.snippets().size();
-    if (const auto error = store_.importSnippetsFromFile(file)) {
-        const QString reason = error->unreadable
-                                   ? tr("Import failed: %1 could not be read (%2)")
-                                   : tr("Import failed: %1 is not a Quillo snippets file (%2)");
-        fail(reason.arg(path, QString::fromStdString(error->description)));
-        return false;
+    return report(importSnippets(store_, path));
+}
+
+bool ImportExportButtons::report(const TransferOutcome& outcome) {
+    if (outcome.succeeded) {
+        emit succeeded(outcome.message);
+    } else {
+        fail(outcome.message);
     }
-    const auto count = store_.snippets().size() - before;
-    emit succeeded(count == 1 ? tr("Imported 1 snippet from %1").arg(path)
-                              : tr("Imported %1 snippets from %2").arg(count).arg(path));
-    return true;
+    return outcome.succeeded;
 }
 
 void ImportExportButtons::fail(const QString& message) {

@@ -10,6 +10,7 @@
 #pragma once
 
 #include "model/SnippetStore.h"
+#include "ui/SnippetTransfer.h"
 
 #include <QDialog>
 #include <QPointer>
@@ -48,6 +49,7 @@ class ImportExportButtons : public QToolButton {
 
   private:
     void fail(const QString& message);
+    bool report(const TransferOutcome& outcome);
     void chooseFile(Choice choice, std::function<void(const QString&)> done);
 
     model::SnippetStore& store_;
