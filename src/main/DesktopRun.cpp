@@ -1,6 +1,7 @@
 #include "main/DesktopRun.h"
 
 #include "app/AppDelegate.h"
+#include "ui/Commands.h"
 #include "ui/OnboardingView.h"
 #include "ui/QuilloApp.h"
 #include "ui/SettingsView.h"
@@ -128,6 +129,11 @@ int runDesktop(int argc, char** argv, const DesktopOptions& options) {
                                        .quit = [] { QApplication::quit(); }});
     QObject::connect(&instance, &ui::SingleInstance::messageReceived, &quilloApp,
                      [&quilloApp] { quilloApp.openSettings(); });
+    instance.setRequestHandler([&delegate](const QByteArray& request) {
+        return ui::answerCommandRequest(request, {delegate.snippetStore(),
+                                                  delegate.services().keyboardLayout,
+                                                  &delegate.settings(), delegate.engine()});
+    });
     desktop->whenSecureInputLimitationChanges(
         &quilloApp, [&quilloApp] { quilloApp.refreshPasswordFieldsNote(); });
     quilloApp.launch();

@@ -1,4 +1,5 @@
 // The program's entry: the subcommands that need no display, and the desktop program.
+#include "main/CommandClient.h"
 #include "main/DesktopRun.h"
 #include "main/SimulateCommand.h"
 
@@ -15,9 +16,19 @@ namespace {
 constexpr const char* usage = R"(Usage: quillo [COMMAND]
 
 Quillo expands typed shortcuts into longer text in every application. Without a
-command it runs on your X11 desktop until interrupted.
+command it runs on your X11 desktop until interrupted. The commands below talk to
+the running Quillo; with none running, list, import and export work on the
+snippets file directly and the others end with status 1. A usage error ends with
+status 2.
 
 Commands:
+  list [--json]             list the snippets: shortcut, trigger and the first line
+                            of the replacement; --json prints them as the snippets
+                            file holds them
+  insert SHORTCUT|ID        write a snippet into the focused window
+  on | off | toggle         switch expansion on or off
+  import FILE               add the snippets of a file exported by Quillo
+  export FILE               write all snippets to a file
   simulate [OPTIONS] KEYS   try snippets on a simulated text field, without a desktop
                             (quillo simulate --help tells more)
   --version                 print the version
@@ -35,6 +46,9 @@ int main(int argc, char** argv) {
             return 0;
         }
         return quillo::main::runSimulate(rest, std::cout, std::cerr);
+    }
+    if (quillo::main::isClientCommand(args)) {
+        return quillo::main::runClientCommand(argc, argv, args, usage);
     }
     if (!args.empty() && args[0] == "--version") {
         std::cout << "Quillo " << QUILLO_VERSION << std::endl;

@@ -36,6 +36,29 @@ bool SingleInstance::sendToRunningInstance(const QByteArray& message) {
     return true;
 }
 
+std::optional<QByteArray> SingleInstance::request(const QByteArray& request, int timeoutMs) const {
+    QLocalSocket socket;
+    socket.connectToServer(socketPath_);
+    if (!socket.waitForConnected(answerTimeoutMs)) {
+        return std::nullopt;
+    }
+    socket.write(request + '\n');
+    QByteArray answer;
+    while (!answer.endsWith('\n')) {
+        if (!socket.waitForReadyRead(timeoutMs)) {
+            // An instance that left before answering counts as none only when it said nothing.
+            answer += socket.readAll();
+            break;
+        }
+        answer += socket.readAll();
+    }
+    if (!answer.endsWith('\n')) {
+        return std::nullopt;
+    }
+    answer.chop(1);
+    return answer;
+}
+
 bool SingleInstance::claim(const QByteArray& message) {
     if (sendToRunningInstance(message)) {
         return false;
@@ -59,7 +82,13 @@ void SingleInstance::readConnections() {
     while (QLocalSocket* socket = server_->nextPendingConnection()) {
         auto drain = [this, socket] {
             while (socket->canReadLine()) {
-                emit messageReceived(socket->readLine().trimmed());
+                const QByteArray message = socket->readLine().trimmed();
+                if (message.startsWith('{') && requestHandler_) {
+                    socket->write(requestHandler_(message) + '\n');
+                    socket->flush();
+                } else {
+                    emit messageReceived(message);
+                }
             }
         };
         connect(socket, &QLocalSocket::readyRead, this, drain);

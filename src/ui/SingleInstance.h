@@ -1,10 +1,14 @@
 // One Quillo per user: the first instance listens on a local socket in the user's runtime
-// folder; a later one hands it a message (show the settings window) and leaves.
+// folder; a later one hands it a message (show the settings window) and leaves. A `quillo`
+// command asks the running instance for a request's answer the same way: a request is one line
+// of JSON, and so is its answer.
 #pragma once
 
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <functional>
+#include <optional>
 
 class QLocalServer;
 
@@ -25,6 +29,14 @@ class SingleInstance : public QObject {
 
     const QString& socketPath() const { return socketPath_; }
 
+    // The running instance's answer to a request (one line of compact JSON, without the line
+    // feed); none when no instance answers within the time.
+    std::optional<QByteArray> request(const QByteArray& request, int timeoutMs = 10'000) const;
+    // How the running instance answers requests.
+    void setRequestHandler(std::function<QByteArray(const QByteArray&)> handler) {
+        requestHandler_ = std::move(handler);
+    }
+
   signals:
     void messageReceived(const QByteArray& message);
 
@@ -34,6 +46,7 @@ class SingleInstance : public QObject {
 
     QString socketPath_;
     QLocalServer* server_ = nullptr;
+    std::function<QByteArray(const QByteArray&)> requestHandler_;
 };
 
 } // namespace quillo::ui

@@ -394,6 +394,39 @@ own_window_search)
     [ "$got" = "omw " ] || fail "the search field holds '$got', expected 'omw '"
     ;;
 
+command_line)
+    # Another `quillo` drives the running one: insert into the focused window (typing on at
+    # once), the switch, list, export and import; with none running, list still reads the file
+    # and the switch says that Quillo is not running.
+    write_snippets "$(snippet omw 'On my way')" "$(snippet sig 'Best regards' Instant)"
+    start_quillo
+    start_entry
+    "$quillo" insert sig || fail "quillo insert sig failed"
+    type_keys '! '
+    "$quillo" off >/dev/null || fail "quillo off failed"
+    type_keys 'omw '
+    "$quillo" toggle >"$work/toggle.out" || fail "quillo toggle failed"
+    grep -qx 'Expansion is on.' "$work/toggle.out" || fail "toggle said: $(cat "$work/toggle.out")"
+    type_keys 'omw '
+    settle
+    expect_entry "Best regards! omw On my way"
+    "$quillo" insert nothing 2>"$work/insert.err" && fail "inserting an unknown shortcut succeeded"
+    grep -q 'no snippet has the shortcut or id nothing' "$work/insert.err" ||
+        fail "insert said: $(cat "$work/insert.err")"
+    [ "$("$quillo" list | cut -f1,2 | tr '\t\n' ':;')" = "omw:After Delimiter;sig:Instant;" ] ||
+        fail "list printed: $("$quillo" list)"
+    (q=$(realpath "$quillo") && cd "$work" && "$q" export both.json) | grep -qx "Exported 2 snippets to $work/both.json" ||
+        fail "export did not say what it did"
+    "$quillo" import "$work/both.json" | grep -qx "Imported 2 snippets from $work/both.json" ||
+        fail "import did not say what it did"
+    kill "$quillo_pid"
+    wait "$quillo_pid" 2>/dev/null || true
+    [ "$("$quillo" list --json | grep -o '"shortcut"' | wc -l)" = 4 ] ||
+        fail "with Quillo gone, list read: $("$quillo" list --json)"
+    "$quillo" on 2>"$work/on.err"
+    [ $? = 1 ] && grep -q 'Quillo is not running' "$work/on.err" || fail "on without Quillo: $(cat "$work/on.err")"
+    ;;
+
 link_with_clipboard_and_cursor)
     write_snippets "$(snippet link "<a href='{clipboard}'>{cursor}</a>")"
     printf 'https://example.com' | xclip -selection clipboard -i

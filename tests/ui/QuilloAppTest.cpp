@@ -4,6 +4,7 @@
 
 #include "SnippetWindows.h"
 #include "ui/AboutView.h"
+#include "ui/Commands.h"
 #include "ui/MenuBarView.h"
 #include "ui/OnboardingView.h"
 #include "ui/SingleInstance.h"
@@ -17,6 +18,48 @@ using namespace std::chrono_literals;
 class QuilloAppTest : public QObject {
     Q_OBJECT
   private slots:
+    // Another `quillo` asks the running one: insert picks a snippet by id, or the first enabled
+    // one of a shortcut, and writes it into the field; the switch answers; bad words come back
+    // as usage errors; with no Quillo running the switch says so.
+    void commandsFromAnotherQuilloRunOnTheRunningOne() {
+        uitest::App a({.onboardingCompleted = true});
+        a.app.launch();
+        a.sim().runUntilIdle();
+        const auto make = [](const char* shortcut, const char* text, bool enabled) {
+            auto snippet = model::Snippet::make();
+            snippet.shortcut = shortcut;
+            snippet.replacement = text;
+            snippet.isEnabled = enabled;
+            return snippet;
+        };
+        const auto byId = make("x", "X", true);
+        a.store().setSnippets({make("sig", "Old", false), make("sig", "New", true), byId});
+        const ui::CommandContext context{a.store(), a.delegate().services().keyboardLayout,
+                                         &a.settings(), a.delegate().engine()};
+        const auto ask = [&](const QStringList& args) {
+            return *ui::decodeCommandReply(
+                ui::answerCommandRequest(ui::commandRequest(args), context));
+        };
+        QCOMPARE(ask({"insert", "sig"}).status, 0);
+        a.sim().runUntilIdle();
+        QCOMPARE(ask({"insert", QString::fromStdString(byId.id.toString())}).status, 0);
+        a.sim().runUntilIdle();
+        QCOMPARE(a.sim().field().text(), std::string("NewX"));
+        QCOMPARE(ask({"off"}).out, QStringLiteral("Expansion is off.\n"));
+        const auto refused = ask({"insert", "x"});
+        QCOMPARE(refused.status, 1);
+        QVERIFY(refused.err.contains(QStringLiteral("Expansion is paused.")));
+        QCOMPARE(ask({"toggle"}).out, QStringLiteral("Expansion is on.\n"));
+        QVERIFY(a.settings().isExpansionEnabled());
+        for (const QStringList& bad : {QStringList{"list", "--all"}, QStringList{"on", "now"},
+                                       QStringList{"insert"}, QStringList{"bogus"}}) {
+            QCOMPARE(ask(bad).status, 2);
+        }
+        const auto offline = ui::runCommand({"on"}, {a.store(), context.keyboardLayout});
+        QCOMPARE(offline.status, 1);
+        QVERIFY(offline.err.contains(QStringLiteral("not running")));
+    }
+
     // Without a tray the settings window opens at start, so that Quillo is never out of reach.
     void aFinishedOnboardingStartsInTheTrayOrInTheSettingsWindow() {
         for (const bool tray : {true, false}) {
