@@ -2,6 +2,7 @@
 
 #include "model/SnippetStore.h"
 #include "platform/linux/XdgPaths.h"
+#include "platform/posix/FileLock.h"
 #include "platform/posix/PosixFiles.h"
 #include "platform/sim/SimServices.h"
 #include "ui/Commands.h"
@@ -12,6 +13,7 @@
 #include <algorithm>
 #include <array>
 #include <iostream>
+#include <optional>
 #include <string_view>
 
 namespace quillo::main {
@@ -63,7 +65,19 @@ int runClientCommand(int argc, char** argv, const std::vector<std::string>& args
         print(reply);
         return reply.status;
     }
-    posix::PosixFiles files{linuxdesktop::dataFolder()};
+    const auto folder = linuxdesktop::dataFolder();
+    std::optional<posix::FileLock> lock;
+    if (folder) {
+        const auto lockFile = posix::FileLock::pathIn(*folder);
+        lock = posix::FileLock::tryAcquire(lockFile, posix::FileLock::Mode::exclusive);
+        if (!lock) {
+            std::cerr << "quillo: waiting for another quillo command to finish with the snippets "
+                         "file..."
+                      << std::endl;
+            lock = posix::FileLock::acquire(lockFile, posix::FileLock::Mode::exclusive);
+        }
+    }
+    posix::PosixFiles files{folder};
     model::SnippetStore store(files);
     // With no desktop to ask, hotkeys are named after the US layout.
     const sim::SimKeyboardLayout layout;

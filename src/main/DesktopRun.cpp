@@ -17,9 +17,12 @@
 #include "platform/linux/LinuxDesktop.h"
 #include "platform/linux/X11KeyboardTap.h"
 #include "platform/linux/X11Trust.h"
+#include "platform/linux/XdgPaths.h"
+#include "platform/posix/FileLock.h"
 
 #include <csignal>
 #include <iostream>
+#include <optional>
 #include <sys/prctl.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
@@ -121,7 +124,20 @@ int runDesktop(int argc, char** argv, const DesktopOptions& options) {
         return 1;
     }
     firstConnection.reset();
+    // A `quillo import` or `export` run while no Quillo was running may be writing the snippets
+    // file: it is read once that is done.
+    std::optional<posix::FileLock> startLock;
+    if (const auto folder = linuxdesktop::dataFolder()) {
+        const auto lockFile = posix::FileLock::pathIn(*folder);
+        startLock = posix::FileLock::tryAcquire(lockFile, posix::FileLock::Mode::shared);
+        if (!startLock) {
+            std::cout << "Waiting for a quillo command to finish with the snippets file..."
+                      << std::endl;
+            startLock = posix::FileLock::acquire(lockFile, posix::FileLock::Mode::shared);
+        }
+    }
     app::AppDelegate delegate(desktop->services());
+    startLock.reset();
 
     auto& tap = desktop->keyboardTap();
     ui::QuilloApp quilloApp(delegate, {.trayAvailable = QSystemTrayIcon::isSystemTrayAvailable(),

@@ -425,6 +425,11 @@ command_line)
         fail "with Quillo gone, list read: $("$quillo" list --json)"
     "$quillo" on 2>"$work/on.err"
     [ $? = 1 ] && grep -q 'Quillo is not running' "$work/on.err" || fail "on without Quillo: $(cat "$work/on.err")"
+    # A Quillo starting while a command holds the snippets file reads it after the command.
+    flock "$XDG_DATA_HOME/Quillo/snippets.json.lock" sleep 0.5 &
+    sleep 0.1
+    start_quillo
+    grep -q '^Waiting for a quillo command' "$work/quillo.out" || fail "quillo did not wait"
     ;;
 
 link_with_clipboard_and_cursor)

@@ -2,6 +2,8 @@
 // their limit, and moves that never replace.
 #include "platform/posix/PosixFiles.h"
 
+#include "platform/posix/FileLock.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -149,6 +151,37 @@ TEST_F(PosixFilesTest, AReadGivesEveryByteUpToItsLimitOrSaysWhyNot) {
                 << read.error.description;
         }
     }
+}
+
+} // namespace
+} // namespace quillo::posix
+
+namespace quillo::posix {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The lock of the snippets file: readers share it, a writer has it alone, and it is free again
+// when its holder lets go.
+TEST(FileLockTest, WritersExcludeEveryoneAndReadersShare) {
+    const fs::path root = fs::temp_directory_path() / ("quillo-lock-" + std::to_string(getpid()));
+    const auto file = FileLock::pathIn(root / "Quillo");
+    using Mode = FileLock::Mode;
+    {
+        auto writer = FileLock::acquire(file, Mode::exclusive);
+        ASSERT_TRUE(writer) << "the folder is made when missing";
+        EXPECT_FALSE(FileLock::tryAcquire(file, Mode::shared));
+        EXPECT_FALSE(FileLock::tryAcquire(file, Mode::exclusive));
+    }
+    auto reader = FileLock::tryAcquire(file, Mode::shared);
+    ASSERT_TRUE(reader);
+    EXPECT_TRUE(FileLock::tryAcquire(file, Mode::shared));
+    EXPECT_FALSE(FileLock::tryAcquire(file, Mode::exclusive));
+    reader = FileLock::tryAcquire(file, Mode::shared); // the first is let go on assignment
+    EXPECT_FALSE(FileLock::tryAcquire(file, Mode::exclusive));
+    reader.reset();
+    EXPECT_TRUE(FileLock::tryAcquire(file, Mode::exclusive));
+    fs::remove_all(root);
 }
 
 } // namespace
