@@ -80,12 +80,14 @@ class NoOutput : public engine::ExpansionOutput {
                                          const std::optional<std::string>&) override {
         return {text, 0};
     }
-    void replaceText(std::size_t, std::string, std::size_t, Completion done) override { done(); }
-    void replaceWithSelection(std::size_t, std::string, std::optional<std::string>,
+    void replaceText(engine::Erasure, std::string, std::size_t, Completion done) override {
+        done();
+    }
+    void replaceWithSelection(engine::Erasure, std::string, std::optional<std::string>,
                               Completion done) override {
         done();
     }
-    void executeMacro(std::size_t, std::vector<model::MacroStep>, Completion done) override {
+    void executeMacro(engine::Erasure, std::vector<model::MacroStep>, Completion done) override {
         done();
     }
 };

@@ -19,6 +19,21 @@ struct ExpandedText {
     bool operator==(const ExpandedText&) const = default;
 };
 
+// What an expansion erases before it writes: the shortcut, its delimiter, and what was typed after
+// them before the keyboard was held. Backspace erases a character as the user sees it; an input
+// method's delete-surrounding-text counts code points, and only the engine, which saw the text,
+// can tell how many those are.
+struct Erasure {
+    std::size_t characters = 0;
+    std::size_t codePoints = 0;
+    Erasure& operator+=(const Erasure& more) {
+        characters += more.characters;
+        codePoints += more.codePoints;
+        return *this;
+    }
+    bool operator==(const Erasure&) const = default;
+};
+
 class ExpansionOutput {
   public:
     // Called exactly once per operation that runs, on the main thread, after the last
@@ -32,12 +47,12 @@ class ExpansionOutput {
     virtual ExpandedText expandVariables(const std::string& templateText,
                                          const std::optional<std::string>& delimiter) = 0;
     // Each returns at once and does its work on a background worker.
-    virtual void replaceText(std::size_t backspaceCount, std::string text, std::size_t cursorOffset,
+    virtual void replaceText(Erasure erasure, std::string text, std::size_t cursorOffset,
                              Completion completion) = 0;
-    virtual void replaceWithSelection(std::size_t backspaceCount, std::string templateText,
+    virtual void replaceWithSelection(Erasure erasure, std::string templateText,
                                       std::optional<std::string> delimiter,
                                       Completion completion) = 0;
-    virtual void executeMacro(std::size_t backspaceCount, std::vector<model::MacroStep> steps,
+    virtual void executeMacro(Erasure erasure, std::vector<model::MacroStep> steps,
                               Completion completion) = 0;
 
     // Told, on the main thread, when a macro's Wait step begins (true) and ends (false): nothing

@@ -74,6 +74,11 @@ bool typesPlainText(const KeyEvent& event) {
     });
 }
 
+// What erasing the text takes, in both of its counts.
+Erasure erasureOf(std::string_view text) {
+    return {unicode::graphemeCount(text), unicode::toScalars(text).size()};
+}
+
 } // namespace
 
 TextExpansionEngine::TextExpansionEngine(model::SnippetStore& snippetStore,
@@ -133,7 +138,7 @@ TextExpansionEngine::insert(const model::Snippet& snippet) {
         return InsertRefusal::notAllowedHere;
     }
     typingBuffer_.clear();
-    performExpansion(0, snippet, std::nullopt);
+    performExpansion({}, snippet, std::nullopt);
     return std::nullopt;
 }
 
@@ -233,7 +238,7 @@ bool TextExpansionEngine::matchHotkey(const KeyEvent& event) {
     for (const auto index : index_.hotkeys(event.keyCode, event.flags & flag::modifierMask)) {
         const auto& snippet = snippets[index];
         if (isAllowedInFrontmostApp(snippet)) {
-            performExpansion(0, snippet, std::nullopt);
+            performExpansion({}, snippet, std::nullopt);
             return true;
         }
     }
@@ -252,7 +257,11 @@ bool TextExpansionEngine::matchTyped(Mode mode, std::size_t dropLast,
     if (!isAllowedInFrontmostApp(snippet)) {
         return false;
     }
-    performExpansion(match->length + dropLast, snippet, delimiter);
+    const std::size_t characters = match->length + dropLast;
+    const auto& typed = typingBuffer_.buffer();
+    performExpansion(erasureOf(std::string_view(typed).substr(
+                         typingBuffer_.characterStart(typingBuffer_.length() - characters))),
+                     snippet, delimiter);
     return true;
 }
 
@@ -273,12 +282,11 @@ bool TextExpansionEngine::isAllowedInFrontmostApp(const model::Snippet& snippet)
     return !listed(snippet.blockedApps);
 }
 
-void TextExpansionEngine::performExpansion(std::size_t backspaceCount,
-                                           const model::Snippet& snippet,
+void TextExpansionEngine::performExpansion(Erasure erasure, const model::Snippet& snippet,
                                            const std::optional<std::string>& delimiter) {
     isReplacing_ = true;
     typingBuffer_.clear();
-    decided_ = Decided{backspaceCount, snippet, delimiter};
+    decided_ = Decided{erasure, snippet, delimiter};
     leaked_.clear();
     askForHold();
 }
@@ -311,7 +319,7 @@ void TextExpansionEngine::holdEstablished(bool held) {
         holdTimer_.reset();
         leaked_.clear();
         if (decided_) {
-            startOutput(decided_->backspaceCount);
+            startOutput(decided_->erasure);
         }
         return;
     }
@@ -323,10 +331,10 @@ void TextExpansionEngine::holdEstablished(bool held) {
         return;
     }
     if (!wasAsked) {
-        startOutput(decided_->backspaceCount);
+        startOutput(decided_->erasure);
         return;
     }
-    std::size_t leakedCharacters = 0;
+    Erasure leaked;
     for (const KeyEvent& event : leaked_) {
         if (!typesPlainText(event)) {
             // What the application did with it cannot be taken back by Backspaces: leave the
@@ -338,21 +346,23 @@ void TextExpansionEngine::holdEstablished(bool held) {
             return;
         }
         if (event.type == KeyEventType::keyDown) {
-            leakedCharacters += unicode::graphemeCount(typedText(event.textView()));
+            leaked += erasureOf(typedText(event.textView()));
         }
     }
     // Erased with the shortcut, typed again after the text.
     held_.insert(held_.begin(), leaked_.begin(), leaked_.end());
     leaked_.clear();
-    startOutput(decided_->backspaceCount + leakedCharacters);
+    Erasure erasure = decided_->erasure;
+    erasure += leaked;
+    startOutput(erasure);
 }
 
-void TextExpansionEngine::startOutput(std::size_t backspaceCount) {
+void TextExpansionEngine::startOutput(Erasure erasure) {
     const Decided decided = std::move(*decided_);
     decided_.reset();
     const model::Snippet& snippet = decided.snippet;
     if (listener_.started) {
-        listener_.started(snippet, backspaceCount);
+        listener_.started(snippet, erasure.characters);
     }
 
     std::weak_ptr<TextExpansionEngine*> weakSelf = self_;
@@ -364,17 +374,16 @@ void TextExpansionEngine::startOutput(std::size_t backspaceCount) {
 
     if (snippet.isMacro()) {
         // A macro erases the delimiter with the shortcut and never types it again.
-        textReplacer_->executeMacro(backspaceCount, snippet.macroSteps, completion);
+        textReplacer_->executeMacro(erasure, snippet.macroSteps, completion);
         return;
     }
     const auto reinserted = settings_.appendDelimiter() ? decided.delimiter : std::nullopt;
     if (snippet.replacement.find(selectionMarker) != std::string::npos) {
-        textReplacer_->replaceWithSelection(backspaceCount, snippet.replacement, reinserted,
-                                            completion);
+        textReplacer_->replaceWithSelection(erasure, snippet.replacement, reinserted, completion);
         return;
     }
     auto expanded = textReplacer_->expandVariables(snippet.replacement, reinserted);
-    textReplacer_->replaceText(backspaceCount, std::move(expanded.text), expanded.cursorOffset,
+    textReplacer_->replaceText(erasure, std::move(expanded.text), expanded.cursorOffset,
                                completion);
 }
 
@@ -419,7 +428,7 @@ void TextExpansionEngine::releaseHold() {
     if (was == Hold::asked && decided_) {
         // The hold never came: write as if there were none.
         leaked_.clear();
-        startOutput(decided_->backspaceCount);
+        startOutput(decided_->erasure);
     }
 }
 

@@ -93,18 +93,18 @@ class TextExpansionEngine {
   private:
     // An expansion decided on, waiting for the keyboard hold before it writes.
     struct Decided {
-        std::size_t backspaceCount = 0;
+        Erasure erasure;
         model::Snippet snippet;
         std::optional<std::string> delimiter;
     };
     enum class Hold { none, asked, held };
 
     bool handleTypedKey(const platform::KeyEvent& event);
-    void performExpansion(std::size_t backspaceCount, const model::Snippet& snippet,
+    void performExpansion(Erasure erasure, const model::Snippet& snippet,
                           const std::optional<std::string>& delimiter);
     void askForHold();
     void holdEstablished(bool held);
-    void startOutput(std::size_t backspaceCount);
+    void startOutput(Erasure erasure);
     void finishExpansion();
     void macroWaiting(bool waiting);
     void replayHeld();

@@ -37,11 +37,19 @@ std::optional<std::string> plainText(const std::vector<platform::PasteboardItem>
 
 // --- Primitives ------------------------------------------------------------------------------
 
+void TextReplacer::Primitives::begin() {
+    inputMethod_ = services_.textInput.isActive();
+}
+
 void TextReplacer::Primitives::pause(std::chrono::microseconds duration) {
     services_.time.sleep(duration);
 }
 
 void TextReplacer::Primitives::postKey(platform::KeyCode keyCode, platform::EventFlags flags) {
+    if (inputMethod_) {
+        services_.textInput.forwardKey(keyCode, flags);
+        return;
+    }
     KeyEvent event;
     event.keyCode = keyCode;
     event.flags = flags;
@@ -51,10 +59,17 @@ void TextReplacer::Primitives::postKey(platform::KeyCode keyCode, platform::Even
     services_.eventPoster.post(event);
 }
 
-void TextReplacer::Primitives::pressBackspaces(std::size_t count) {
-    for (std::size_t i = 0; i < count; ++i) {
+void TextReplacer::Primitives::erase(Erasure erasure) {
+    if (inputMethod_) {
+        // Nothing to erase must not reach the program: an empty deletion may drop a selection.
+        if (erasure.characters > 0) {
+            services_.textInput.erase(erasure.characters, erasure.codePoints);
+        }
+        return;
+    }
+    for (std::size_t i = 0; i < erasure.characters; ++i) {
         postKey(key::backspace, 0);
-        pause(timing_.afterEachKey);
+        pause(keyTiming_.afterEachKey);
     }
 }
 
@@ -65,11 +80,15 @@ void TextReplacer::Primitives::pressCommandKey(platform::KeyCode keyCode) {
 void TextReplacer::Primitives::moveCursorLeft(std::size_t count) {
     for (std::size_t i = 0; i < count; ++i) {
         postKey(key::leftArrow, 0);
-        pause(timing_.afterEachKey);
+        pause(timing().afterEachKey);
     }
 }
 
 void TextReplacer::Primitives::typeString(std::string_view text) {
+    if (inputMethod_) {
+        services_.textInput.commit(text);
+        return;
+    }
     for (const char16_t unit : unicode::toUtf16(text)) {
         KeyEvent event;
         event.keyCode = 0;
@@ -97,11 +116,15 @@ void TextReplacer::Primitives::restoreClipboard(
 
 void TextReplacer::Primitives::paste(const std::string& text,
                                      const std::vector<platform::PasteboardItem>& saved) {
+    if (inputMethod_) {
+        services_.textInput.commit(text);
+        return;
+    }
     auto& pasteboard = services_.pasteboard;
     auto& time = services_.time;
     const auto readsBefore = pasteboard.focusedReads();
     pressCommandKey(key::v);
-    const auto deadline = time.now() + timing_.pasteReadLimit;
+    const auto deadline = time.now() + keyTiming_.pasteReadLimit;
     while (pasteboard.focusedReads() == readsBefore && time.now() < deadline) {
         pause(pasteReadPollInterval);
     }
@@ -179,25 +202,29 @@ ExpandedText TextReplacer::expandVariables(const std::string& templateText,
     return resolveTemplate(templateText, clipboard, std::nullopt, delimiter);
 }
 
-void TextReplacer::replaceText(std::size_t backspaceCount, std::string text,
-                               std::size_t cursorOffset, Completion completion) {
+void TextReplacer::replaceText(Erasure erasure, std::string text, std::size_t cursorOffset,
+                               Completion completion) {
     std::weak_ptr<Primitives> weak = primitives_;
-    primitives_->services_.time.runInBackground([weak, backspaceCount, text = std::move(text),
+    primitives_->services_.time.runInBackground([weak, erasure, text = std::move(text),
                                                  cursorOffset,
                                                  completion = std::move(completion)]() mutable {
         auto p = weak.lock();
         if (!p) {
             return;
         }
+        p->begin();
         auto& pasteboard = p->services_.pasteboard;
-        const auto& timing = p->timing_;
-        const auto saved = p->saveClipboard();
+        const auto& timing = p->timing();
+        const bool keys = !p->throughInputMethod();
+        const auto saved = keys ? p->saveClipboard() : std::vector<platform::PasteboardItem>{};
         p->pause(timing.beforeFirstEvent);
-        p->pressBackspaces(backspaceCount);
+        p->erase(erasure);
         p->pause(timing.afterStage);
-        pasteboard.clearContents();
-        pasteboard.setConcealedString(text);
-        p->pause(timing.afterStage);
+        if (keys) {
+            pasteboard.clearContents();
+            pasteboard.setConcealedString(text);
+            p->pause(timing.afterStage);
+        }
         p->paste(text, saved);
         if (cursorOffset > 0) {
             p->pause(timing.afterStage);
@@ -207,46 +234,60 @@ void TextReplacer::replaceText(std::size_t backspaceCount, std::string text,
     });
 }
 
-void TextReplacer::replaceWithSelection(std::size_t backspaceCount, std::string templateText,
+void TextReplacer::replaceWithSelection(Erasure erasure, std::string templateText,
                                         std::optional<std::string> delimiter,
                                         Completion completion) {
     std::weak_ptr<Primitives> weak = primitives_;
     primitives_->services_.time.runInBackground(
-        [weak, backspaceCount, templateText = std::move(templateText),
-         delimiter = std::move(delimiter), completion = std::move(completion)]() mutable {
+        [weak, erasure, templateText = std::move(templateText), delimiter = std::move(delimiter),
+         completion = std::move(completion)]() mutable {
             auto p = weak.lock();
             if (!p) {
                 return;
             }
+            p->begin();
             auto& pasteboard = p->services_.pasteboard;
             auto& time = p->services_.time;
-            const auto& timing = p->timing_;
-            const auto saved = p->saveClipboard();
+            const auto& timing = p->timing();
+            const bool keys = !p->throughInputMethod();
+            // An input method may be told the selection with the field's surrounding text; else
+            // it is copied, through the clipboard.
+            const std::optional<std::string> told =
+                keys ? std::nullopt : p->services_.textInput.selectedText();
+            const auto saved = told ? std::vector<platform::PasteboardItem>{} : p->saveClipboard();
             // {clipboard} is what the clipboard held before the copy below replaced it.
-            const std::string clipboard = plainText(saved).value_or("");
+            const std::string clipboard =
+                told ? pasteboard.string().value_or("") : plainText(saved).value_or("");
             const auto changeCount = pasteboard.changeCount();
 
             p->pause(timing.beforeFirstEvent);
-            p->pressCommandKey(key::c);
-            std::string selection;
-            const auto deadline = time.now() + selectionCopyTimeout;
-            while (time.now() < deadline) {
-                if (pasteboard.changeCount() != changeCount) {
-                    selection = pasteboard.string().value_or("");
-                    break;
+            std::string selection = told.value_or("");
+            if (!told) {
+                p->pressCommandKey(key::c);
+                const auto deadline = time.now() + selectionCopyTimeout;
+                while (time.now() < deadline) {
+                    if (pasteboard.changeCount() != changeCount) {
+                        selection = pasteboard.string().value_or("");
+                        break;
+                    }
+                    p->pause(selectionPollInterval);
                 }
-                p->pause(selectionPollInterval);
             }
 
             const auto expanded = resolveTemplate(templateText, clipboard, selection, delimiter);
-            pasteboard.clearContents();
-            pasteboard.setConcealedString(expanded.text);
-            p->pause(timing.afterStage);
-            if (backspaceCount > 0) {
-                p->pressBackspaces(backspaceCount);
+            if (keys) {
+                pasteboard.clearContents();
+                pasteboard.setConcealedString(expanded.text);
+                p->pause(timing.afterStage);
+            }
+            if (erasure.characters > 0) {
+                p->erase(erasure);
                 p->pause(timing.afterStage);
             }
             p->paste(expanded.text, saved);
+            if (!keys && !told) {
+                p->restoreClipboard(saved);
+            }
             if (expanded.cursorOffset > 0) {
                 p->pause(timing.afterStage);
                 p->moveCursorLeft(expanded.cursorOffset);
@@ -255,48 +296,49 @@ void TextReplacer::replaceWithSelection(std::size_t backspaceCount, std::string 
         });
 }
 
-void TextReplacer::executeMacro(std::size_t backspaceCount, std::vector<model::MacroStep> steps,
+void TextReplacer::executeMacro(Erasure erasure, std::vector<model::MacroStep> steps,
                                 Completion completion) {
     std::weak_ptr<Primitives> weak = primitives_;
-    primitives_->services_.time.runInBackground([weak, backspaceCount, steps = std::move(steps),
-                                                 completion = std::move(completion)]() mutable {
-        auto p = weak.lock();
-        if (!p) {
-            return;
-        }
-        const auto& timing = p->timing_;
-        const auto saved = p->saveClipboard();
-        p->pause(timing.beforeFirstEvent);
-        p->pressBackspaces(backspaceCount);
-        p->pause(timing.afterStage);
-        for (const auto& step : steps) {
-            switch (step.type) {
-            case model::MacroStep::StepType::typeText:
-                if (!step.text.empty()) {
-                    p->typeString(step.text);
-                    p->pause(timing.afterMacroStep);
-                }
-                break;
-            case model::MacroStep::StepType::pressKey:
-                // Only an edited file can hold a code that no key has; such a step is skipped.
-                if (step.keyCode >= 0 && step.keyCode <= 0xFFFF) {
-                    p->postKey(static_cast<platform::KeyCode>(step.keyCode), step.modifiers);
-                    p->pause(timing.afterMacroStep);
-                }
-                break;
-            case model::MacroStep::StepType::wait:
-                p->notifyWaiting(true);
-                p->pause(std::chrono::milliseconds(
-                    std::clamp<std::int64_t>(step.milliseconds, 1, maxWait.count())));
-                p->notifyWaiting(false);
-                break;
+    primitives_->services_.time.runInBackground(
+        [weak, erasure, steps = std::move(steps), completion = std::move(completion)]() mutable {
+            auto p = weak.lock();
+            if (!p) {
+                return;
             }
-        }
-        // A paste step of the macro may still be reading the clipboard.
-        p->pause(timing.beforeMacroRestore);
-        p->restoreClipboard(saved);
-        p->finish(std::move(completion));
-    });
+            p->begin();
+            const auto& timing = p->timing();
+            const auto saved = p->saveClipboard();
+            p->pause(timing.beforeFirstEvent);
+            p->erase(erasure);
+            p->pause(timing.afterStage);
+            for (const auto& step : steps) {
+                switch (step.type) {
+                case model::MacroStep::StepType::typeText:
+                    if (!step.text.empty()) {
+                        p->typeString(step.text);
+                        p->pause(timing.afterMacroStep);
+                    }
+                    break;
+                case model::MacroStep::StepType::pressKey:
+                    // Only an edited file can hold a code that no key has; such a step is skipped.
+                    if (step.keyCode >= 0 && step.keyCode <= 0xFFFF) {
+                        p->postKey(static_cast<platform::KeyCode>(step.keyCode), step.modifiers);
+                        p->pause(timing.afterMacroStep);
+                    }
+                    break;
+                case model::MacroStep::StepType::wait:
+                    p->notifyWaiting(true);
+                    p->pause(std::chrono::milliseconds(
+                        std::clamp<std::int64_t>(step.milliseconds, 1, maxWait.count())));
+                    p->notifyWaiting(false);
+                    break;
+                }
+            }
+            // A paste step of the macro may still be reading the clipboard.
+            p->pause(timing.beforeMacroRestore);
+            p->restoreClipboard(saved);
+            p->finish(std::move(completion));
+        });
 }
 
 } // namespace quillo::engine

@@ -2,6 +2,12 @@
 // erase the shortcut, the text pasted through the clipboard, the user's clipboard given back,
 // and Left Arrows for {cursor}; or, for a macro, its steps played as key presses.
 //
+// Where an input method carries the keys (TextInput::isActive() when the operation starts), the
+// same operations are written through it: the shortcut erased through the field's surrounding
+// text, the text committed without the clipboard, keys forwarded to the program, and the
+// selection read from the surrounding text where the program offers it. A macro still gives the
+// clipboard back, since its own steps may copy and paste.
+//
 // Every operation returns at once and does its work on a background worker, where the pauses
 // between stages are real blocking sleeps, as long as the desktop's applications need
 // (EventPoster::timing()). The completion runs on the main thread.
@@ -37,11 +43,11 @@ class TextReplacer : public ExpansionOutput {
 
     ExpandedText expandVariables(const std::string& templateText,
                                  const std::optional<std::string>& delimiter) override;
-    void replaceText(std::size_t backspaceCount, std::string text, std::size_t cursorOffset,
+    void replaceText(Erasure erasure, std::string text, std::size_t cursorOffset,
                      Completion completion) override;
-    void replaceWithSelection(std::size_t backspaceCount, std::string templateText,
+    void replaceWithSelection(Erasure erasure, std::string templateText,
                               std::optional<std::string> delimiter, Completion completion) override;
-    void executeMacro(std::size_t backspaceCount, std::vector<model::MacroStep> steps,
+    void executeMacro(Erasure erasure, std::vector<model::MacroStep> steps,
                       Completion completion) override;
     void setWaitObserver(WaitObserver observer) override;
 
@@ -64,16 +70,25 @@ class TextReplacer : public ExpansionOutput {
 class TextReplacer::Primitives {
   public:
     explicit Primitives(platform::Services services)
-        : services_(services), timing_(services.eventPoster.timing()) {}
+        : services_(services), keyTiming_(services.eventPoster.timing()) {}
+
+    // Chooses the way out for the operation that starts: the input method's when it carries the
+    // keys now, else synthetic keys and the clipboard.
+    void begin();
+    bool throughInputMethod() const { return inputMethod_; }
+    // The pauses of the way out: the input method hands the program its requests in order, so
+    // it needs none.
+    const platform::OutputTiming& timing() const { return inputMethod_ ? noPauses_ : keyTiming_; }
 
     void pause(std::chrono::microseconds duration);
     // Key-down then key-up, both with exactly these flags.
     void postKey(platform::KeyCode keyCode, platform::EventFlags flags);
-    void pressBackspaces(std::size_t count);
+    void erase(Erasure erasure);
     // The key with Command alone: paste or copy.
     void pressCommandKey(platform::KeyCode keyCode);
     void moveCursorLeft(std::size_t count);
-    // One key press per UTF-16 unit, the lead surrogate first; never through the clipboard.
+    // One key press per UTF-16 unit, the lead surrogate first, or one commit; never through
+    // the clipboard.
     void typeString(std::string_view text);
     std::vector<platform::PasteboardItem> saveClipboard();
     void restoreClipboard(const std::vector<platform::PasteboardItem>& saved);
@@ -86,7 +101,10 @@ class TextReplacer::Primitives {
     void finish(Completion completion);
 
     platform::Services services_;
-    const platform::OutputTiming timing_;
+    const platform::OutputTiming keyTiming_;
+    const platform::OutputTiming noPauses_{{}, {}, {}, {}, {}, {}};
+    // Set by begin(), on the worker, for the operation it runs.
+    bool inputMethod_ = false;
     // Set on the main thread before any work that reads it is started.
     WaitObserver waitObserver_;
 };

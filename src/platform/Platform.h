@@ -175,6 +175,36 @@ class EventPoster {
     virtual OutputTiming timing() const { return {}; }
 };
 
+// The focused text field as an input method reaches it (IBus: on Wayland the only way in): it is
+// written in text, not in synthetic keys, and without the clipboard. Called on the background
+// worker; the implementation hands each request to the input method in order.
+class TextInput {
+  public:
+    virtual ~TextInput() = default;
+    // Whether the keys come from the input method now: then every expansion writes through it.
+    virtual bool isActive() const = 0;
+    // Erases before the insertion point: `codePoints` through the field's surrounding text where
+    // the program supports it, else `characters` Backspaces forwarded to it.
+    virtual void erase(std::size_t characters, std::size_t codePoints) = 0;
+    // Inserts the text at the insertion point, in place of the selection.
+    virtual void commit(std::string_view text) = 0;
+    // A key pressed and released in the program (a macro's Press Key step, Left for {cursor},
+    // the copy keys).
+    virtual void forwardKey(KeyCode keyCode, EventFlags flags) = 0;
+    // The selected text where the program tells it with the surrounding text; none otherwise.
+    virtual std::optional<std::string> selectedText() const = 0;
+};
+
+// For a desktop where no input method carries the keys.
+class NoTextInput final : public TextInput {
+  public:
+    bool isActive() const override { return false; }
+    void erase(std::size_t, std::size_t) override {}
+    void commit(std::string_view) override {}
+    void forwardKey(KeyCode, EventFlags) override {}
+    std::optional<std::string> selectedText() const override { return std::nullopt; }
+};
+
 // The text a key gives in the current keyboard layout, with no modifier held.
 class KeyboardLayout {
   public:
@@ -391,6 +421,7 @@ class Time {
 struct Services {
     KeyboardTap& keyboardTap;
     EventPoster& eventPoster;
+    TextInput& textInput;
     KeyboardLayout& keyboardLayout;
     SecureInput& secureInput;
     AccessibilityTrust& accessibilityTrust;

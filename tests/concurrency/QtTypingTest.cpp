@@ -111,6 +111,7 @@ TEST(ConcurrentTypingQt, KeysKeepComingWhileTheWorkerUsesTheClipboard) {
     platform::Services mixed{
         .keyboardTap = tap,
         .eventPoster = application,
+        .textInput = services.textInput,
         .keyboardLayout = services.keyboardLayout,
         .secureInput = services.secureInput,
         .accessibilityTrust = services.accessibilityTrust,

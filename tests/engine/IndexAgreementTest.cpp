@@ -56,20 +56,20 @@ class ImmediateOutput : public ExpansionOutput {
         delimiter_ = delimiter;
         return {templateText, 0};
     }
-    void replaceText(std::size_t backspaceCount, std::string text, std::size_t,
+    void replaceText(Erasure erasure, std::string text, std::size_t,
                      Completion completion) override {
-        last_ = Expansion{std::move(text), backspaceCount, delimiter_};
+        last_ = Expansion{std::move(text), erasure.characters, delimiter_};
         completion();
     }
-    void replaceWithSelection(std::size_t backspaceCount, std::string templateText,
+    void replaceWithSelection(Erasure erasure, std::string templateText,
                               std::optional<std::string> delimiter,
                               Completion completion) override {
-        last_ = Expansion{std::move(templateText), backspaceCount, std::move(delimiter)};
+        last_ = Expansion{std::move(templateText), erasure.characters, std::move(delimiter)};
         completion();
     }
-    void executeMacro(std::size_t backspaceCount, std::vector<model::MacroStep>,
+    void executeMacro(Erasure erasure, std::vector<model::MacroStep>,
                       Completion completion) override {
-        last_ = Expansion{"macro", backspaceCount, std::nullopt};
+        last_ = Expansion{"macro", erasure.characters, std::nullopt};
         completion();
     }
 

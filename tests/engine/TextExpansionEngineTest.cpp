@@ -37,29 +37,34 @@ class RecordingOutput : public ExpansionOutput {
                                  const std::optional<std::string>& delimiter) override {
         return {templateText + (delimiter ? "|" + *delimiter : ""), 0};
     }
-    void replaceText(std::size_t backspaces, std::string text, std::size_t,
+    void replaceText(Erasure erasure, std::string text, std::size_t,
                      Completion completion) override {
-        record("", backspaces, text, std::move(completion));
+        record("", erasure, text, std::move(completion));
     }
-    void replaceWithSelection(std::size_t backspaces, std::string templateText,
+    void replaceWithSelection(Erasure erasure, std::string templateText,
                               std::optional<std::string> delimiter,
                               Completion completion) override {
-        record("selection ", backspaces, expandVariables(templateText, delimiter).text,
+        record("selection ", erasure, expandVariables(templateText, delimiter).text,
                std::move(completion));
     }
-    void executeMacro(std::size_t backspaces, std::vector<model::MacroStep> steps,
+    void executeMacro(Erasure erasure, std::vector<model::MacroStep> steps,
                       Completion completion) override {
         std::string text;
         for (const auto& step : steps) {
             text += step.text;
         }
-        record("macro ", backspaces, text, std::move(completion));
+        record("macro ", erasure, text, std::move(completion));
     }
 
   private:
-    void record(const std::string& kind, std::size_t backspaces, const std::string& text,
+    // Erasures of as many code points as characters show one number, others both ("3/4").
+    void record(const std::string& kind, Erasure erasure, const std::string& text,
                 Completion completion) {
-        calls_.push_back(kind + std::to_string(backspaces) + " " + text);
+        const std::string erased =
+            std::to_string(erasure.characters) + (erasure.codePoints == erasure.characters
+                                                      ? ""
+                                                      : "/" + std::to_string(erasure.codePoints));
+        calls_.push_back(kind + erased + " " + text);
         pending_.push_back(std::move(completion));
     }
 
@@ -150,6 +155,9 @@ INSTANTIATE_TEST_SUITE_P(
         TypingCase{"FirstInStoreOrderNotLongest", "omw ", "3 two| ",
                    std::vector{delimited("mw", "two"), omw}},
         TypingCase{"ColonDelimiter", "omw:", "4 On my way|:", std::vector{omw}},
+        // An accent typed after its letter is one character and two code points to erase.
+        TypingCase{"DecomposedAccentErasesItsCodePoints", "cafe\u0301 ", "5/6 Coffee| ",
+                   std::vector{delimited("caf\u00e9", "Coffee")}},
         TypingCase{"TabIsADelimiter", "omw\t", "4 On my way|\t", std::vector{omw}},
         // The application filters; a blocked first candidate stops the search.
         TypingCase{"AllowedAmongOthers", "omw ", "4 On my way| ",

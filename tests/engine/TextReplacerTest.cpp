@@ -104,6 +104,8 @@ struct RunCase {
     std::vector<Step> steps = {};
     std::optional<std::string> delimiter = std::nullopt;
     bool fieldCopies = true;
+    // Where an input method tells the selection, a program that does not copy gives it anyway.
+    std::optional<std::string> fieldAfterInputMethod = std::nullopt;
 };
 
 class RunTable : public ReplacerTest, public ::testing::WithParamInterface<RunCase> {};
@@ -116,14 +118,16 @@ TEST_P(RunTable, PostsTheEventsAndGivesTheClipboardBack) {
     desktop.field().reset(c.field, c.selected);
     EXPECT_EQ(run([&](TextReplacer& r, Completion done) {
                   if (!c.steps.empty()) {
-                      r.executeMacro(c.backspaces, c.steps, done);
+                      r.executeMacro({c.backspaces, c.backspaces}, c.steps, done);
                   } else if (c.templateText.find("{selection}") != std::string::npos) {
-                      r.replaceWithSelection(c.backspaces, c.templateText, c.delimiter, done);
+                      r.replaceWithSelection({c.backspaces, c.backspaces}, c.templateText,
+                                             c.delimiter, done);
                   } else {
                       const auto changes = desktop.pasteboardChangeCount();
                       const auto expanded = r.expandVariables(c.templateText, c.delimiter);
                       EXPECT_EQ(desktop.pasteboardChangeCount(), changes) << "only read";
-                      r.replaceText(c.backspaces, expanded.text, expanded.cursorOffset, done);
+                      r.replaceText({c.backspaces, c.backspaces}, expanded.text,
+                                    expanded.cursorOffset, done);
                   }
               }),
               c.done);
@@ -133,6 +137,34 @@ TEST_P(RunTable, PostsTheEventsAndGivesTheClipboardBack) {
     if (!c.clipboard) {
         EXPECT_EQ(desktop.pasteboardItems(), std::vector<PasteboardItem>{});
     }
+}
+
+// The same operations through an input method that tells the surrounding text: the same text in
+// the field, the clipboard not even touched unless a macro's own steps copy, and no synthetic
+// key at all.
+TEST_P(RunTable, TheInputMethodWritesTheSameTextWithoutTheClipboard) {
+    const auto& c = GetParam();
+    desktop.setInputMethod(true);
+    desktop.setPasteboardText(c.clipboard);
+    desktop.setFieldCopies(c.fieldCopies);
+    desktop.field().reset(c.field, c.selected);
+    const auto changes = desktop.pasteboardChangeCount();
+    run([&](TextReplacer& r, Completion done) {
+        if (!c.steps.empty()) {
+            r.executeMacro({c.backspaces, c.backspaces}, c.steps, done);
+        } else if (c.templateText.find("{selection}") != std::string::npos) {
+            r.replaceWithSelection({c.backspaces, c.backspaces}, c.templateText, c.delimiter, done);
+        } else {
+            const auto expanded = r.expandVariables(c.templateText, c.delimiter);
+            r.replaceText({c.backspaces, c.backspaces}, expanded.text, expanded.cursorOffset, done);
+        }
+    });
+    EXPECT_EQ(drawn(desktop.field()), c.fieldAfterInputMethod.value_or(c.fieldAfter));
+    EXPECT_EQ(desktop.pasteboardText(), c.clipboard);
+    if (c.steps.empty()) {
+        EXPECT_EQ(desktop.pasteboardChangeCount(), changes);
+    }
+    EXPECT_TRUE(desktop.postedEvents().empty());
 }
 
 const std::optional<std::string> none;
@@ -171,7 +203,8 @@ INSTANTIATE_TEST_SUITE_P(
         RunCase{"NothingSelectedWaitsThenGoesOn", "bold ", 0, none, 5, "<b>{selection}</b>",
                 "50:Cmd-C 355:BS 365:BS 375:BS 385:BS 395:BS 455:Cmd-V", 555ms, "<b></b>|"},
         RunCase{"ApplicationThatDoesNotCopyGivesAnEmptySelection", "abc", 3, "kept", 0,
-                "[{selection}]", "50:Cmd-C 355:Cmd-V", 455ms, "[]|", noSteps, none, false},
+                "[{selection}]", "50:Cmd-C 355:Cmd-V", 455ms, "[]|", noSteps, none, false,
+                "[abc]|"},
         RunCase{"MacroWrapsTheSelectionInBold", "make this", 4, "keep me", 0, "",
                 "100:Cmd-C 300:BS 350:< 350:b 350:> 400:Cmd-V 450:< 450:/ 450:b 450:>", 600ms,
                 "make <b>this</b>|", boldMacro},
@@ -256,8 +289,9 @@ TEST_P(ClipboardTable, GivesTheClipboardBack) {
             desktop.setPasteboardItems(desktop.pasteboardItems());
         }
     });
-    const auto done =
-        run([](auto& r, auto completion) { r.replaceText(1, "snippet", 0, completion); });
+    const auto done = run([](auto& r, auto completion) {
+        r.replaceText({1, 1}, "snippet", 0, completion);
+    });
     look();
     EXPECT_EQ(concealed, (std::vector<bool>{true, false})) << "marked while pasted, not after";
     EXPECT_EQ(desktop.field().text(), c.fieldText);
@@ -283,11 +317,29 @@ INSTANTIATE_TEST_SUITE_P(
                       "snippet", 260ms}),
     testing::CaseName());
 
+// A program that offers no surrounding text: the shortcut goes with forwarded Backspaces, which
+// erase characters, and the selection is copied, with the clipboard given back afterwards.
+TEST_F(ReplacerTest, WithoutSurroundingTextTheInputMethodForwardsBackspacesAndCopies) {
+    desktop.setInputMethod(true, false);
+    desktop.setPasteboardText("kept");
+    desktop.field().reset("cafe\u0301 ");
+    run([](TextReplacer& r, Completion done) { r.replaceText({5, 6}, "Coffee", 0, done); });
+    desktop.field().reset("see this", 4);
+    run([](TextReplacer& r, Completion done) {
+        r.replaceWithSelection({}, "<i>{selection}</i>{clipboard}", std::nullopt, done);
+    });
+    EXPECT_EQ(desktop.inputMethodRequests(),
+              (std::vector<std::string>{"0:erase 5/6", "0:commit Coffee", "0:key 8/1048576",
+                                        "15:commit <i>this</i>kept"}));
+    EXPECT_EQ(drawn(desktop.field()), "see <i>this</i>kept|");
+    EXPECT_EQ(desktop.pasteboardText(), "kept");
+}
+
 TEST_F(ReplacerTest, ReplacerGoneBeforeTheWorkerStartsDoesNothing) {
     bool completed = false;
     {
         TextReplacer shortLived{desktop.services()};
-        shortLived.replaceText(3, "text", 0, [&] { completed = true; });
+        shortLived.replaceText({3, 3}, "text", 0, [&] { completed = true; });
     }
     desktop.runUntilIdle();
     EXPECT_FALSE(completed);

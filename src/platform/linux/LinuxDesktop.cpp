@@ -102,6 +102,7 @@ struct LinuxDesktop::Parts {
     std::unique_ptr<linuxdesktop::X11OwnKeyboard> ownKeyboard;
     linuxdesktop::QtPasteboard pasteboard;
     linuxdesktop::XTestEventPoster eventPoster;
+    platform::NoTextInput textInput;
     linuxdesktop::X11KeyboardTap keyboardTap;
     linuxdesktop::X11PasteWatch pasteWatch;
     linuxdesktop::X11Trust trust;
@@ -155,6 +156,7 @@ platform::Services LinuxDesktop::services() {
     return platform::Services{
         .keyboardTap = p.keyboardTap,
         .eventPoster = p.eventPoster,
+        .textInput = p.textInput,
         .keyboardLayout = p.keyboardLayout,
         .secureInput = p.eitherSecureInput,
         .accessibilityTrust = p.trust,

@@ -92,12 +92,64 @@ KeyEvent withLayoutText(const KeyEvent& event) {
     return typed;
 }
 
+// The input method between the program and the field: each request reaches the field on the
+// main thread, in order with the keys and posted events before it.
+class SimTextInput final : public platform::TextInput {
+  public:
+    SimTextInput(VirtualScheduler& scheduler, TextField& field,
+                 std::function<void(const KeyEvent&)> forward)
+        : scheduler_(scheduler), field_(field), forward_(std::move(forward)) {}
+
+    bool isActive() const override { return active; }
+    void erase(std::size_t characters, std::size_t codePoints) override {
+        record("erase " + std::to_string(characters) + "/" + std::to_string(codePoints));
+        if (surroundingText) {
+            scheduler_.postToMain([this, codePoints] { field_.deleteCodePoints(codePoints); });
+            return;
+        }
+        for (std::size_t i = 0; i < characters; ++i) {
+            deliver(platform::key::backspace, 0);
+        }
+    }
+    void commit(std::string_view text) override {
+        record("commit " + std::string(text));
+        scheduler_.postToMain([this, text = std::string(text)] { field_.commit(text); });
+    }
+    void forwardKey(KeyCode keyCode, EventFlags flags) override {
+        record("key " + std::to_string(keyCode) + "/" + std::to_string(flags));
+        deliver(keyCode, flags);
+    }
+    std::optional<std::string> selectedText() const override {
+        return surroundingText ? std::optional(field_.selectedText()) : std::nullopt;
+    }
+
+    bool active = false;
+    bool surroundingText = true;
+    std::vector<std::string> requests;
+
+  private:
+    void record(const std::string& request) {
+        requests.push_back(std::to_string(scheduler_.elapsed() / std::chrono::milliseconds(1)) +
+                           ":" + request);
+    }
+    void deliver(KeyCode keyCode, EventFlags flags) {
+        scheduler_.postToMain(
+            [this, event = usKeyboard::keyDownFor(keyCode, flags)] { forward_(event); });
+    }
+
+    VirtualScheduler& scheduler_;
+    TextField& field_;
+    std::function<void(const KeyEvent&)> forward_;
+};
+
 } // namespace
 
 struct SimDesktop::Impl {
     Impl(SimDesktop& desktop, std::filesystem::path filesRoot)
         : tap(scheduler),
           poster([this, &desktop](const KeyEvent& event) { posted(desktop, event); }),
+          textInput(scheduler, desktop.field_,
+                    [&desktop](const KeyEvent& event) { desktop.toField(event); }),
           files(filesRoot.empty() ? std::nullopt
                                   : std::optional<std::filesystem::path>(std::move(filesRoot))),
           network(scheduler) {
@@ -121,6 +173,7 @@ struct SimDesktop::Impl {
     VirtualScheduler scheduler;
     SimKeyboardTap tap;
     SimEventPoster poster;
+    SimTextInput textInput;
     SimKeyboardLayout layout;
     SimSecureInput secureInput;
     SimAccessibilityTrust trust;
@@ -148,6 +201,7 @@ platform::Services SimDesktop::services() {
     return platform::Services{
         .keyboardTap = i.tap,
         .eventPoster = i.poster,
+        .textInput = i.textInput,
         .keyboardLayout = i.layout,
         .secureInput = i.secureInput,
         .accessibilityTrust = i.trust,
@@ -288,6 +342,15 @@ bool SimDesktop::pasteboardConcealed() const {
 
 void SimDesktop::setFetchDelay(VirtualTime delay) {
     impl_->fetchDelay = delay;
+}
+
+void SimDesktop::setInputMethod(bool active, bool surroundingText) {
+    impl_->textInput.active = active;
+    impl_->textInput.surroundingText = surroundingText;
+}
+
+const std::vector<std::string>& SimDesktop::inputMethodRequests() const {
+    return impl_->textInput.requests;
 }
 
 void SimDesktop::setHoldLatency(VirtualTime latency) {

@@ -67,6 +67,10 @@ class TextField {
     // Moves the insertion point to character `cursor` (the end at most) with the
     // `selectedCharacters` before it selected, as the user's clicks would.
     void place(std::size_t cursor, std::size_t selectedCharacters = 0);
+    // What an input method does: text in place of the selection, and code points erased before
+    // the insertion point.
+    void commit(std::string_view text);
+    void deleteCodePoints(std::size_t count);
 
   private:
     friend class SimDesktop;
@@ -140,6 +144,14 @@ class SimDesktop {
     // (100 ms unless set): it asks the owner, and inserts the answer where the insertion point
     // is by then. Its own copies it pastes at once.
     void setFetchDelay(VirtualTime delay);
+
+    // The keys reach the field through an input method, which the program writes through in
+    // text: with the field's surrounding text (erasing code points, telling the selection), or
+    // without (erasing with forwarded Backspaces, telling no selection).
+    void setInputMethod(bool active, bool surroundingText = true);
+    // What the program asked of the input method, as "ms:request", e.g. "50:erase 4/4",
+    // "60:commit On my way", "70:key 123/0" (key code and flags).
+    const std::vector<std::string>& inputMethodRequests() const;
 
     // The keyboard hold takes effect this long after it is asked for (0 unless set).
     void setHoldLatency(VirtualTime latency);

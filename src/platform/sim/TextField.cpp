@@ -92,6 +92,27 @@ void TextField::insertUnits(char16_t lead, std::u16string_view units) {
     }
 }
 
+void TextField::commit(std::string_view text) {
+    pendingLeadSurrogate_ = 0;
+    replace(cursor_ - selectionLength_, cursor_, text);
+}
+
+void TextField::deleteCodePoints(std::size_t count) {
+    // Code points, as delete-surrounding-text counts them: a count that ends inside a character
+    // leaves the rest of it, as a real program's field would.
+    const std::size_t end = unicode::graphemeBoundaries(text_)[cursor_];
+    std::size_t start = end;
+    for (std::size_t i = 0; i < count && start > 0; ++i) {
+        do {
+            --start;
+        } while (start > 0 && (static_cast<unsigned char>(text_[start]) & 0xC0) == 0x80);
+    }
+    text_.erase(start, end - start);
+    cursor_ = characterAt(unicode::graphemeBoundaries(text_), start);
+    selectionLength_ = 0;
+    pendingLeadSurrogate_ = 0;
+}
+
 void TextField::paste(const std::optional<std::string>& text) {
     pendingLeadSurrogate_ = 0;
     if (text) {
