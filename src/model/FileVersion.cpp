@@ -11,18 +11,4 @@ FileVersion FileVersion::of(const platform::FileIdentity& identity,
     return FileVersion{identity, std::hash<std::string_view>{}(text)};
 }
 
-FileSnapshot FileSnapshot::take(const platform::Files& files, const std::filesystem::path& path,
-                                std::size_t maxBytes) {
-    FileSnapshot snapshot;
-    const auto identity = files.identify(path);
-    if (!identity) {
-        snapshot.contents.error.description = "there is no file at " + path.string();
-        return snapshot;
-    }
-    snapshot.contents = files.read(path, maxBytes);
-    snapshot.version = snapshot.contents ? FileVersion::of(*identity, *snapshot.contents.value)
-                                         : FileVersion{*identity, 0};
-    return snapshot;
-}
-
 } // namespace quillo::model

@@ -54,7 +54,7 @@ void SnippetStore::load() {
         save();
         return;
     }
-    catchUp(false);
+    catchUp(Look::anew);
 }
 
 void SnippetStore::setSnippets(std::vector<Snippet> snippets) {
@@ -110,30 +110,36 @@ void SnippetStore::setStatus(FileProblem problem, std::string reason) {
     }
 }
 
-bool SnippetStore::catchUp(bool keepChanges) {
-    auto now = FileSnapshot::take(files_, *snippetsFile_, maxFileBytes);
-    if (!now.version) {
+bool SnippetStore::catchUp(Look look) {
+    const auto identity = files_.identify(*snippetsFile_);
+    if (!identity) {
         if (known_ || status_.problem == FileProblem::unreadable) {
             known_.reset();
             setStatus(FileProblem::deleted);
         }
         return true;
     }
-    if (keepChanges && now.version == known_) {
-        return status_.problem != FileProblem::unreadable;
+    const bool mayWrite = status_.problem != FileProblem::unreadable;
+    if (look == Look::atIdentity && known_ && known_->identity == *identity) {
+        return mayWrite;
     }
-    known_ = now.version;
+    auto bytes = files_.read(*snippetsFile_, maxFileBytes);
+    const auto version =
+        bytes ? FileVersion::of(*identity, *bytes.value) : FileVersion{*identity, 0};
+    if (look != Look::anew && version == known_) {
+        return mayWrite;
+    }
+    known_ = version;
     std::variant<std::vector<Snippet>, DecodeError> decoded =
-        now.contents
-            ? decodeSnippets(asText(*now.contents.value))
-            : DecodeError{.description = now.contents.error.description, .unreadable = true};
+        bytes ? decodeSnippets(asText(*bytes.value))
+              : DecodeError{.description = bytes.error.description, .unreadable = true};
     if (const auto* error = std::get_if<DecodeError>(&decoded)) {
         std::cout << "Failed to load snippets: " << error->description << std::endl;
         setStatus(FileProblem::unreadable, error->description);
         return false;
     }
     auto theirs = std::get<std::vector<Snippet>>(std::move(decoded));
-    if (!keepChanges) {
+    if (look == Look::anew) {
         changes_ = {};
     }
     adopt(changes_.empty() ? std::move(theirs) : withChangesOn(std::move(theirs)));
@@ -208,7 +214,7 @@ void SnippetStore::save() {
                   << std::endl;
         return;
     }
-    if (catchUp(true)) {
+    if (catchUp(Look::atIdentity)) {
         writeList();
     } else {
         setStatus(status_.problem, status_.reason);
@@ -242,7 +248,7 @@ void SnippetStore::writeListOverFile() {
 
 void SnippetStore::reloadFile() {
     if (snippetsFile_) {
-        catchUp(false);
+        catchUp(Look::anew);
         setStatus(status_.problem, status_.reason);
     }
 }
@@ -270,7 +276,7 @@ void SnippetStore::watchFile(platform::FileWatcher& watcher, platform::Time& tim
 
 void SnippetStore::fileChangedOutside() {
     // Changes held back while the file did not read go in as soon as it reads.
-    if (catchUp(true) && !changes_.empty()) {
+    if (catchUp(Look::atContents) && !changes_.empty()) {
         writeList();
     }
 }

@@ -115,13 +115,19 @@ class SnippetStore : public Observable {
         bool empty() const { return put.empty() && removed.empty(); }
     };
 
+    // How closely catchUp() looks at the file. Before a save its identity is enough: that
+    // misses only a rewrite of the same length within a tick of the file times after the store's
+    // own, which the watch tells of, and after the watch's call the contents are compared too.
+    // Anew, the file is read even when unchanged, and the changes held back are given up when it
+    // reads.
+    enum class Look { atIdentity, atContents, anew };
+
     void load();
     void changed();
     void put(const Uuid& id);
     // Takes in what another program did to the file since the store last read or wrote it;
-    // false while the file does not read. Without `keepChanges` the file is read even when
-    // unchanged, and the changes held back are given up when it reads.
-    bool catchUp(bool keepChanges);
+    // false while the file does not read.
+    bool catchUp(Look look);
     // The file's list with the changes made here on top.
     std::vector<Snippet> withChangesOn(std::vector<Snippet> theirs) const;
     // Sets the list without counting it as a change made here.
