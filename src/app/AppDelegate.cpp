@@ -10,7 +10,9 @@ AppDelegate::AppDelegate(platform::Services services)
     : services_(services), snippetStore_(services_.files),
       settings_(services_.preferences, services_.loginItem),
       permissionsManager_(services_.accessibilityTrust, services_.time),
-      self_(std::make_shared<AppDelegate*>(this)) {}
+      self_(std::make_shared<AppDelegate*>(this)) {
+    snippetStore_.watchFile(services_.fileWatcher, services_.time);
+}
 
 // The timer and the engine go first, while the objects they use still exist.
 AppDelegate::~AppDelegate() {

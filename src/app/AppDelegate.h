@@ -1,10 +1,11 @@
 // The owner of Quillo's long-lived objects and of its start-up.
 //
 // It creates the three shared objects, in this order: the snippet store (which loads the
-// snippets), the preferences and the permission monitor (which reads the trust state). Every
-// window is handed these same instances. Once the windows exist, `applicationDidFinishLaunching`
-// starts the expansion engine if Quillo may watch the keyboard, and otherwise looks again once a
-// second until it may. The engine, once started, runs until the process ends.
+// snippets and follows their file from then on), the preferences and the permission monitor
+// (which reads the trust state). Every window is handed these same instances. Once the windows
+// exist, `applicationDidFinishLaunching` starts the expansion engine if Quillo may watch the
+// keyboard, and otherwise looks again once a second until it may. The engine, once started, runs
+// until the process ends.
 #pragma once
 
 #include "app/PermissionsManager.h"

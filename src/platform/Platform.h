@@ -355,6 +355,20 @@ struct Result {
     explicit operator bool() const { return value.has_value(); }
 };
 
+// Which file lies at a path, told without reading it: the file system's number for it, its size
+// and the times of its last change. A file replaced by a rename or rewritten gets another
+// identity, with one exception: file times tick coarsely (every few milliseconds on Linux), so a
+// rewrite of the same length within one tick keeps it. Whoever must be sure compares the contents
+// too.
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::uint64_t size = 0;
+    std::int64_t modifiedNs = 0;
+    std::int64_t changedNs = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+
 class Files {
   public:
     virtual ~Files() = default;
@@ -372,6 +386,26 @@ class Files {
     // contents or the new ones.
     virtual std::optional<FileError> writeAtomically(const std::filesystem::path& path,
                                                      const Bytes& data) = 0;
+    // The identity of the file at `path` (of the file a link names); none when there is none.
+    virtual std::optional<FileIdentity> identify(const std::filesystem::path& path) const = 0;
+};
+
+// Tells when a file may have changed, whoever changed it.
+class FileWatcher {
+  public:
+    // Destroying it ends the watch; its callback is not called afterwards.
+    class Watch {
+      public:
+        virtual ~Watch() = default;
+    };
+    virtual ~FileWatcher() = default;
+    // Calls `changed` on the main thread soon after the file at `path` may have changed: written,
+    // created, deleted, or replaced by a rename, by this process or another. The name in its
+    // folder is watched rather than the file, so that a file replaced by renaming another over
+    // it goes on being followed. One call may stand for several changes and a call may come for
+    // none: the callback looks for itself. Fails, with the reason, where nothing can be watched.
+    virtual Result<std::unique_ptr<Watch>> watch(const std::filesystem::path& path,
+                                                 std::function<void()> changed) = 0;
 };
 
 // One GET with a timeout. The completion may run on any thread.
@@ -432,6 +466,7 @@ struct Services {
     Preferences& preferences;
     LoginItem& loginItem;
     Files& files;
+    FileWatcher& fileWatcher;
     Network& network;
     Time& time;
 };

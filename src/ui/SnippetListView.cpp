@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
+#include <QPushButton>
 #include <QShortcut>
 #include <QSplitter>
 #include <QStackedWidget>
@@ -96,6 +97,28 @@ SnippetListView::SnippetListView(model::SnippetStore& store, model::AppSettings&
     messageRow->addWidget(message_, 1);
     messageRow->addWidget(undo_, 0, Qt::AlignTop);
     messageLine_->hide();
+
+    fileLine_ = new QWidget(listPane);
+    auto* fileColumn = new QVBoxLayout(fileLine_);
+    fileColumn->setContentsMargins(8, 4, 8, 4);
+    fileMessage_ = new QLabel(fileLine_);
+    fileMessage_->setObjectName(QStringLiteral("fileMessage"));
+    fileMessage_->setWordWrap(true);
+    fileMessage_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    reload_ = new QPushButton(tr("Reload the File"), fileLine_);
+    reload_->setToolTip(tr("Take the file's list and give up the changes made here"));
+    overwrite_ = new QPushButton(tr("Write the List Over It"), fileLine_);
+    overwrite_->setToolTip(tr("Keep the file that does not read beside it, then write this list"));
+    auto* choices = new QHBoxLayout;
+    choices->addStretch(1);
+    for (QPushButton* button : {reload_, overwrite_}) {
+        button->setAutoDefault(false);
+        choices->addWidget(button);
+    }
+    fileColumn->addWidget(fileMessage_);
+    fileColumn->addLayout(choices);
+    fileLine_->hide();
+    listColumn->addWidget(fileLine_);
     listColumn->addWidget(messageLine_);
 
     auto* bar = new QFrame(listPane);
@@ -147,6 +170,8 @@ SnippetListView::SnippetListView(model::SnippetStore& store, model::AppSettings&
             [this](const QString& text) { showMessage(text, false); });
     connect(importExport_->menu(), &QMenu::aboutToShow, messageLine_, &QWidget::hide);
     connect(undo_, &QToolButton::clicked, this, &SnippetListView::undoDelete);
+    connect(reload_, &QPushButton::clicked, this, [this] { store_.reloadFile(); });
+    connect(overwrite_, &QPushButton::clicked, this, [this] { store_.writeListOverFile(); });
     auto* deleteKey = new QShortcut(QKeySequence::Delete, list_);
     deleteKey->setContext(Qt::WidgetShortcut);
     connect(deleteKey, &QShortcut::activated, this, &SnippetListView::deleteSelected);
@@ -156,6 +181,7 @@ SnippetListView::SnippetListView(model::SnippetStore& store, model::AppSettings&
 
     subscription_ = store_.subscribe([this] { storeChanged(); });
     updateDetail();
+    showFileStatus();
 }
 
 SnippetListView::~SnippetListView() {
@@ -167,6 +193,37 @@ void SnippetListView::storeChanged() {
     // A change of rows resets the list's own selection; the ids say what to select again.
     showSelection();
     updateDetail();
+    showFileStatus();
+}
+
+void SnippetListView::showFileStatus() {
+    using Problem = model::SnippetStore::FileProblem;
+    const auto& status = store_.fileStatus();
+    if (status.problem == Problem::writtenAgain && shownProblem_ != Problem::writtenAgain) {
+        showMessage(tr("Another program had deleted the snippets file; Quillo wrote this list to "
+                       "it again."),
+                    false);
+    }
+    shownProblem_ = status.problem;
+    QString text;
+    if (status.problem == Problem::unreadable) {
+        text = tr("The snippets file does not read: %1. Quillo goes on with this list and leaves "
+                  "the file alone until it reads again.")
+                   .arg(QString::fromStdString(status.reason));
+        if (status.unsaved) {
+            text += QLatin1Char(' ') + tr("Changes made here are not saved yet.");
+        }
+    } else if (status.problem == Problem::deleted) {
+        text = tr("Another program deleted the snippets file. Quillo writes this list to it again "
+                  "at the next change.");
+    }
+    fileMessage_->setText(text);
+    typography::setTextColor(fileMessage_, status.problem == Problem::unreadable
+                                               ? QColor(215, 0, 21)
+                                               : palette().color(QPalette::WindowText));
+    reload_->setVisible(status.unsaved);
+    overwrite_->setVisible(status.unsaved);
+    fileLine_->setVisible(!text.isEmpty());
 }
 
 void SnippetListView::setSelection(std::set<model::Uuid> ids) {

@@ -11,6 +11,11 @@
 // Below the list a line tells what the last delete, import or export did. After a delete it
 // offers "Undo" (also Ctrl+Z in the list), which puts the snippets back where they were and
 // saves.
+//
+// Another line above it stays while the snippets file is in trouble: it names the reason a file
+// does not read, or says that another program deleted it. While changes made here are held back
+// from a file that does not read, it offers "Reload the File" (the file's list, giving the changes
+// up) and "Write the List Over It".
 #pragma once
 
 #include "model/AppSettings.h"
@@ -28,6 +33,7 @@
 class QLabel;
 class QLineEdit;
 class QListView;
+class QPushButton;
 class QStackedWidget;
 class QToolButton;
 
@@ -68,6 +74,10 @@ class SnippetListView : public QWidget {
     // What the last delete, import or export did; hidden when there was none.
     QLabel* message() const { return message_; }
     QToolButton* undoButton() const { return undo_; }
+    // What is wrong with the snippets file; hidden when nothing is.
+    QLabel* fileMessage() const { return fileMessage_; }
+    QPushButton* reloadButton() const { return reload_; }
+    QPushButton* overwriteButton() const { return overwrite_; }
     QLabel* placeholder() const { return placeholder_; }
     SnippetEditorView* editor() const { return editor_; }
     // The sheet while it is open.
@@ -83,6 +93,7 @@ class SnippetListView : public QWidget {
     void listSelectionChanged();
     void updateDetail();
     void showMessage(const QString& text, bool failure, bool canUndo = false);
+    void showFileStatus();
 
     model::SnippetStore& store_;
     model::AppSettings& settings_;
@@ -99,6 +110,11 @@ class SnippetListView : public QWidget {
     QLabel* message_;
     QToolButton* undo_;
     QWidget* messageLine_;
+    QWidget* fileLine_;
+    QLabel* fileMessage_;
+    QPushButton* reload_;
+    QPushButton* overwrite_;
+    model::SnippetStore::FileProblem shownProblem_ = model::SnippetStore::FileProblem::none;
     // The snippets of the last delete with their places in the list.
     std::vector<std::pair<std::size_t, model::Snippet>> deleted_;
     QStackedWidget* detail_;

@@ -122,6 +122,7 @@ TEST(ConcurrentTypingQt, KeysKeepComingWhileTheWorkerUsesTheClipboard) {
         .preferences = services.preferences,
         .loginItem = services.loginItem,
         .files = services.files,
+        .fileWatcher = services.fileWatcher,
         .network = services.network,
         .time = time,
     };

@@ -1026,6 +1026,28 @@ click_or_window_change)
     expect_entry "omw omw On my way"
     ;;
 
+snippets_file_edited_outside)
+    # Another program writes the snippets file while Quillo runs: a half-written file is left as
+    # it is and the list goes on; a file that reads well is live at once, also when it takes the
+    # old one's place by a rename.
+    write_snippets "$(snippet omw 'On my way')"
+    start_quillo
+    start_entry
+    file=$XDG_DATA_HOME/Quillo/snippets.json
+    printf '[{"id":' >"$file"
+    settle
+    type_keys 'omw '
+    settle
+    [ "$(cat "$file")" = '[{"id":' ] || fail "the half-written file was written over"
+    grep -q "^Failed to load snippets: " "$work/quillo.out" || fail "quillo did not notice it"
+    printf '[%s]' "$(snippet omw 'Oh my word')" >"$file.new"
+    mv "$file.new" "$file"
+    settle
+    type_keys 'omw '
+    settle
+    expect_entry "On my wayOh my word"
+    ;;
+
 # --- Password dialogs opened every way, under load (password_stress.sh) -----------------------
 
 password_stress)

@@ -218,11 +218,13 @@ TYPED_TEST_P(PersistenceContract, FirstRunWritesTheExamplesAndEveryRealChangeIsH
     EXPECT_EQ(heard.count, 3);
 }
 
-TYPED_TEST_P(PersistenceContract, UnreadableFilesAreKeptAsideOnceAndNeverReplaced) {
+TYPED_TEST_P(PersistenceContract, UnreadableFilesAreWrittenOverOnlyWhenAskedAndKeptAsideOnce) {
     using namespace persistence;
     writeText(this->snippetsFile(), "first broken file");
     auto store = this->launch();
-    EXPECT_EQ(printedBy([&] { store->add(instant("a", "A")); }),
+    EXPECT_EQ(printedBy([&] { store->add(instant("a", "A")); }), "");
+    EXPECT_EQ(fileText(this->snippetsFile()), "first broken file");
+    EXPECT_EQ(printedBy([&] { store->writeListOverFile(); }),
               "Kept the unreadable snippets file as " + this->keptFile(1).string() + "\n");
     EXPECT_EQ(this->onDisk(), store->snippets());
     // Only once: later saves replace the new file as usual.
@@ -230,7 +232,9 @@ TYPED_TEST_P(PersistenceContract, UnreadableFilesAreKeptAsideOnceAndNeverReplace
     EXPECT_EQ(this->onDisk().size(), 2u);
 
     writeText(this->snippetsFile(), "second broken file");
-    this->launch()->add(instant("c", "C"));
+    auto next = this->launch();
+    next->add(instant("c", "C"));
+    next->writeListOverFile();
     EXPECT_EQ(fileText(this->keptFile(1)), "first broken file");
     EXPECT_EQ(fileText(this->keptFile(2)), "second broken file");
     ASSERT_EQ(this->onDisk().size(), 1u);
@@ -413,7 +417,7 @@ TYPED_TEST_P(PersistenceContract, SettingsALoginItemThatCannotBeChangedSaysWhyAn
 
 REGISTER_TYPED_TEST_SUITE_P(
     PersistenceContract, FirstRunWritesTheExamplesAndEveryRealChangeIsHeardAndSaved,
-    UnreadableFilesAreKeptAsideOnceAndNeverReplaced,
+    UnreadableFilesAreWrittenOverOnlyWhenAskedAndKeptAsideOnce,
     ImportingTwiceAddsEverySnippetAgainUnderFreshIds, ASaveThatFailsSaysWhyAndKeepsTheList,
     EachIsRefusedWithItsReasonAndChangesNothing, AByteOrderMarkBeforeAGoodFileIsWelcome,
     SettingsDefaultsChangesAndWhatIsStored, SettingsLaunchAtLoginShowsTheLoginItemNotTheStoredValue,

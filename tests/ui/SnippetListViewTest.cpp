@@ -107,6 +107,40 @@ class SnippetListViewTest : public QObject {
         QCOMPARE(page.titles().last(), QStringLiteral("Hotkey (not set)"));
         QVERIFY(page.view.selection().empty());
     }
+
+    // The file line follows the snippets file through another program's hands, and its two
+    // choices do what they say.
+    void theFileLineSaysWhatIsWrongWithTheFileAndOffersTheWaysOut() {
+        Page page;
+        const auto file = *page.store().snippetsFile();
+        const auto line = [&page] { return page.view.fileMessage()->text(); };
+        // Another program half-writes the file, then the user changes the first snippet.
+        const auto halfWrittenThenChanged = [&](const QString& typed) {
+            page.sim().writeFileOutside(file, "[{");
+            page.sim().runFor(std::chrono::seconds(1));
+            QVERIFY(line().contains(QStringLiteral("does not read: invalid JSON at byte 3")));
+            QVERIFY(page.view.fileMessage()->isVisible() && !page.view.reloadButton()->isVisible());
+            page.clickRow(0);
+            QTest::keyClicks(page.view.editor()->shortcutField(), typed);
+            QVERIFY(line().endsWith(QStringLiteral("Changes made here are not saved yet.")));
+        };
+        halfWrittenThenChanged(QStringLiteral("x"));
+        page.sim().replaceFileOutside(file, model::encodeSnippets(page.store().defaultSnippets()));
+        QTest::mouseClick(page.view.reloadButton(), Qt::LeftButton);
+        QCOMPARE(page.titles().first(), QStringLiteral("omw"));
+        halfWrittenThenChanged(QStringLiteral("y"));
+        QTest::mouseClick(page.view.overwriteButton(), Qt::LeftButton);
+        QCOMPARE(line(), QString());
+        QCOMPARE(model::SnippetStore(page.sim().services().files).snippets()[0].shortcut,
+                 std::string("omwy"));
+
+        page.sim().deleteFileOutside(file);
+        page.sim().runFor(std::chrono::seconds(1));
+        QVERIFY(line().startsWith(QStringLiteral("Another program deleted")));
+        QTest::keyClicks(page.view.editor()->shortcutField(), QStringLiteral("z"));
+        QVERIFY(!page.view.fileMessage()->isVisible());
+        QVERIFY(page.view.message()->text().contains(QStringLiteral("wrote this list")));
+    }
 };
 
 QUILLO_UI_TEST(SnippetListViewTest);

@@ -3,6 +3,7 @@
 #include "platform/linux/AccessibilitySwitch.h"
 #include "platform/linux/AtspiPasswordFields.h"
 #include "platform/linux/CanberraSound.h"
+#include "platform/linux/InotifyFileWatcher.h"
 #include "platform/linux/LinuxLoginItem.h"
 #include "platform/linux/LinuxPreferences.h"
 #include "platform/linux/QtAlerts.h"
@@ -115,6 +116,7 @@ struct LinuxDesktop::Parts {
     LinuxPreferences preferences;
     LinuxLoginItem loginItem;
     posix::PosixFiles files{dataFolder()};
+    InotifyFileWatcher fileWatcher;
     QtNetwork network;
 };
 
@@ -167,6 +169,7 @@ platform::Services LinuxDesktop::services() {
         .preferences = p.preferences,
         .loginItem = p.loginItem,
         .files = p.files,
+        .fileWatcher = p.fileWatcher,
         .network = p.network,
         .time = p.time,
     };

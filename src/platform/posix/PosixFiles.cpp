@@ -214,6 +214,23 @@ std::optional<FileError> writeFileAtomically(const fs::path& path, const Bytes& 
     return std::nullopt;
 }
 
+std::optional<platform::FileIdentity> PosixFiles::identify(const fs::path& path) const {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        return std::nullopt;
+    }
+    const auto nanoseconds = [](const auto& time) {
+        return static_cast<std::int64_t>(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
+    };
+    return platform::FileIdentity{
+        .device = info.st_dev,
+        .inode = info.st_ino,
+        .size = static_cast<std::uint64_t>(info.st_size),
+        .modifiedNs = nanoseconds(info.st_mtim),
+        .changedNs = nanoseconds(info.st_ctim),
+    };
+}
+
 bool PosixFiles::exists(const fs::path& path) const {
     std::error_code ignored;
     return fs::exists(path, ignored);

@@ -37,6 +37,8 @@ class PosixFiles final : public platform::Files {
     // `path` is a symbolic link, the file it names is replaced and the link stays.
     std::optional<platform::FileError> writeAtomically(const std::filesystem::path& path,
                                                        const platform::Bytes& data) override;
+    std::optional<platform::FileIdentity>
+    identify(const std::filesystem::path& path) const override;
 
   private:
     std::optional<std::filesystem::path> dataFolder_;

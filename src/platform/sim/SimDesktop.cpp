@@ -1,10 +1,10 @@
 #include "platform/sim/SimDesktop.h"
 
-#include "platform/posix/PosixFiles.h"
 #include "platform/sim/SimServices.h"
 #include "platform/sim/VirtualScheduler.h"
 #include "unicode/UnicodeText.h"
 
+#include <fstream>
 #include <utility>
 
 namespace quillo::sim {
@@ -150,8 +150,9 @@ struct SimDesktop::Impl {
           poster([this, &desktop](const KeyEvent& event) { posted(desktop, event); }),
           textInput(scheduler, desktop.field_,
                     [&desktop](const KeyEvent& event) { desktop.toField(event); }),
-          files(filesRoot.empty() ? std::nullopt
-                                  : std::optional<std::filesystem::path>(std::move(filesRoot))),
+          files(scheduler, filesRoot.empty()
+                               ? std::nullopt
+                               : std::optional<std::filesystem::path>(std::move(filesRoot))),
           network(scheduler) {
         tap.toField = [&desktop](const KeyEvent& event) { desktop.toField(event); };
     }
@@ -183,7 +184,7 @@ struct SimDesktop::Impl {
     SimAlerts alerts;
     SimPreferences preferences;
     SimLoginItem loginItem;
-    posix::PosixFiles files;
+    SimFiles files;
     SimNetwork network;
     bool fieldCopies = true;
     VirtualTime fetchDelay = std::chrono::milliseconds(100);
@@ -212,6 +213,7 @@ platform::Services SimDesktop::services() {
         .preferences = i.preferences,
         .loginItem = i.loginItem,
         .files = i.files,
+        .fileWatcher = i.files,
         .network = i.network,
         .time = i.scheduler,
     };
@@ -367,6 +369,27 @@ bool SimDesktop::holding() const {
 
 const std::vector<platform::Hotkey>& SimDesktop::hotkeys() const {
     return impl_->tap.hotkeys;
+}
+
+// --- Other programs at the files ---------------------------------------------------------------
+
+void SimDesktop::writeFileOutside(const std::filesystem::path& path, std::string_view contents) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc)
+        .write(contents.data(), static_cast<std::streamsize>(contents.size()));
+    impl_->files.changed(path);
+}
+
+void SimDesktop::replaceFileOutside(const std::filesystem::path& path, std::string_view contents) {
+    auto beside = path;
+    beside += ".partial";
+    writeFileOutside(beside, contents);
+    std::filesystem::rename(beside, path);
+    impl_->files.changed(path);
+}
+
+void SimDesktop::deleteFileOutside(const std::filesystem::path& path) {
+    std::filesystem::remove(path);
+    impl_->files.changed(path);
 }
 
 // --- Switches and records ---------------------------------------------------------------------

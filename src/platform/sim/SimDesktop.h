@@ -125,6 +125,14 @@ class SimDesktop {
     // Schedules one press per Unicode scalar of `text`, `interval` apart, the first now.
     void typeText(std::string_view text, VirtualTime interval = std::chrono::milliseconds(30));
 
+    // --- Other programs at the files ----------------------------------------------------------
+    // The file watch hears of each on the main thread's next turn, as it would of a real one.
+    // Rewrites the file in place, or creates it, as an editor that keeps the file does.
+    void writeFileOutside(const std::filesystem::path& path, std::string_view contents);
+    // Writes the contents beside the file and renames them over it, as sync tools do.
+    void replaceFileOutside(const std::filesystem::path& path, std::string_view contents);
+    void deleteFileOutside(const std::filesystem::path& path);
+
     // --- What the user sees, and switches a test turns -----------------------------------------
     TextField& field() { return field_; }
     const std::vector<PostedEvent>& postedEvents() const { return posted_; }

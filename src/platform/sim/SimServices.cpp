@@ -115,6 +115,57 @@ std::optional<std::string> SimLoginItem::setEnabled(bool enabled) {
     return std::nullopt;
 }
 
+// --- Files ------------------------------------------------------------------------------------
+
+namespace {
+
+class SimWatch final : public platform::FileWatcher::Watch {
+  public:
+    explicit SimWatch(std::shared_ptr<void> watched) : watched_(std::move(watched)) {}
+
+  private:
+    std::shared_ptr<void> watched_;
+};
+
+} // namespace
+
+std::optional<platform::FileError> SimFiles::move(const std::filesystem::path& from,
+                                                  const std::filesystem::path& to) {
+    auto error = files_.move(from, to);
+    changed(from);
+    changed(to);
+    return error;
+}
+
+std::optional<platform::FileError> SimFiles::writeAtomically(const std::filesystem::path& path,
+                                                             const Bytes& data) {
+    auto error = files_.writeAtomically(path, data);
+    changed(path);
+    return error;
+}
+
+platform::Result<std::unique_ptr<platform::FileWatcher::Watch>>
+SimFiles::watch(const std::filesystem::path& path, std::function<void()> changed) {
+    auto watched = std::make_shared<Watched>(Watched{path.lexically_normal(), std::move(changed)});
+    std::erase_if(watches_, [](const auto& w) { return w.expired(); });
+    watches_.push_back(watched);
+    return {std::make_unique<SimWatch>(std::move(watched)), {}};
+}
+
+void SimFiles::changed(const std::filesystem::path& path) {
+    const auto normal = path.lexically_normal();
+    for (const auto& weak : watches_) {
+        const auto watched = weak.lock();
+        if (watched && watched->path == normal) {
+            scheduler_.postToMain([weak] {
+                if (const auto alive = weak.lock()) {
+                    alive->changed();
+                }
+            });
+        }
+    }
+}
+
 // --- Network ----------------------------------------------------------------------------------
 
 void SimNetwork::setResponse(std::string url, std::optional<std::string> body,

@@ -4,11 +4,13 @@
 #pragma once
 
 #include "platform/Platform.h"
+#include "platform/posix/PosixFiles.h"
 #include "platform/sim/VirtualScheduler.h"
 
 #include <deque>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <variant>
@@ -77,7 +79,48 @@ class SimLoginItem final : public platform::LoginItem {
     std::optional<std::string> error_;
 };
 
-// Real files: the program's own reading and writing is what its tests exercise.
+// Real files in a folder of the test's: the program's own reading and writing is what its tests
+// exercise. The watch is the desktop's: it hears of the program's own writes and moves, as a
+// system's would, and of the changes that a test makes as another program (SimDesktop), and
+// tells on the main thread's next turn.
+class SimFiles final : public platform::Files, public platform::FileWatcher {
+  public:
+    SimFiles(VirtualScheduler& scheduler, std::optional<std::filesystem::path> dataFolder)
+        : scheduler_(scheduler), files_(std::move(dataFolder)) {}
+
+    std::optional<std::filesystem::path> dataFolder() const override { return files_.dataFolder(); }
+    bool exists(const std::filesystem::path& path) const override { return files_.exists(path); }
+    std::optional<platform::FileError> createFolder(const std::filesystem::path& path) override {
+        return files_.createFolder(path);
+    }
+    std::optional<platform::FileError> move(const std::filesystem::path& from,
+                                            const std::filesystem::path& to) override;
+    platform::Result<platform::Bytes> read(const std::filesystem::path& path,
+                                           std::size_t maxBytes) const override {
+        return files_.read(path, maxBytes);
+    }
+    std::optional<platform::FileError> writeAtomically(const std::filesystem::path& path,
+                                                       const platform::Bytes& data) override;
+    std::optional<platform::FileIdentity>
+    identify(const std::filesystem::path& path) const override {
+        return files_.identify(path);
+    }
+
+    platform::Result<std::unique_ptr<Watch>> watch(const std::filesystem::path& path,
+                                                   std::function<void()> changed) override;
+    // Tells the watches of the file at `path`.
+    void changed(const std::filesystem::path& path);
+
+  private:
+    struct Watched {
+        std::filesystem::path path;
+        std::function<void()> changed;
+    };
+    VirtualScheduler& scheduler_;
+    posix::PosixFiles files_;
+    std::vector<std::weak_ptr<Watched>> watches_;
+};
+
 class SimNetwork final : public platform::Network {
   public:
     explicit SimNetwork(VirtualScheduler& scheduler) : scheduler_(scheduler) {}
