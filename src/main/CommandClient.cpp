@@ -79,6 +79,14 @@ int runClientCommand(int argc, char** argv, const std::vector<std::string>& args
     }
     posix::PosixFiles files{folder};
     model::SnippetStore store(files);
+    // The list of a file that does not read is no list to show, export or add to: the file is
+    // left as it is for the user to mend.
+    if (store.fileStatus().problem == model::SnippetStore::FileProblem::unreadable) {
+        std::cerr << "quillo: the snippets file " << store.snippetsFile()->string()
+                  << " does not read, so nothing was done: " << store.fileStatus().reason
+                  << std::endl;
+        return 1;
+    }
     // With no desktop to ask, hotkeys are named after the US layout.
     const sim::SimKeyboardLayout layout;
     const auto reply = ui::runCommand(words, {store, layout});

@@ -167,7 +167,13 @@ CommandReply runCommand(const QStringList& args, const CommandContext& context) 
         return {0, listing(context), {}};
     }
     if (command == QLatin1String("import")) {
-        return transfer(importSnippets(context.store, args[1]));
+        CommandReply reply = transfer(importSnippets(context.store, args[1]));
+        if (reply.status == 0 && context.store.fileStatus().unsaved) {
+            reply.out += line(tr("The snippets file does not read, so the list is not saved yet: "
+                                 "the settings window offers to reload the file or to write the "
+                                 "list over it."));
+        }
+        return reply;
     }
     if (command == QLatin1String("export")) {
         return transfer(exportSnippets(context.store, args[1]));

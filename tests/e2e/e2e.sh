@@ -425,6 +425,11 @@ command_line)
         fail "with Quillo gone, list read: $("$quillo" list --json)"
     "$quillo" on 2>"$work/on.err"
     [ $? = 1 ] && grep -q 'Quillo is not running' "$work/on.err" || fail "on without Quillo: $(cat "$work/on.err")"
+    # A snippets file that does not read is neither listed, exported nor added to.
+    printf '[{"id":' >"$XDG_DATA_HOME/Quillo/snippets.json"
+    "$quillo" import "$work/both.json" 2>"$work/import.err" && fail "import into a broken file succeeded"
+    grep -q 'does not read, so nothing was done' "$work/import.err" || fail "import said: $(cat "$work/import.err")"
+    [ "$(cat "$XDG_DATA_HOME/Quillo/snippets.json")" = '[{"id":' ] || fail "the broken file was changed"
     # A Quillo starting while a command holds the snippets file reads it after the command.
     flock "$XDG_DATA_HOME/Quillo/snippets.json.lock" sleep 0.5 &
     sleep 0.1
