@@ -295,7 +295,7 @@ class Alerts {
 // ---------------------------------------------------------------------------------------------
 // Persistence.
 
-// A per-user store of boolean preferences.
+// A per-user store of preferences: booleans, and integers for what a switch cannot say.
 class Preferences {
   public:
     virtual ~Preferences() = default;
@@ -303,6 +303,9 @@ class Preferences {
     // type.
     virtual std::optional<bool> boolValue(std::string_view key) const = 0;
     virtual void setBool(std::string_view key, bool value) = 0;
+    // The same for a whole number.
+    virtual std::optional<std::int64_t> integerValue(std::string_view key) const = 0;
+    virtual void setInteger(std::string_view key, std::int64_t value) = 0;
 };
 
 // Starting the program when the user logs in.

@@ -88,18 +88,31 @@ std::optional<std::string> SimPasteboard::readForField() {
 
 // --- Preferences and the login item -----------------------------------------------------------
 
-std::optional<bool> SimPreferences::boolValue(std::string_view key) const {
+template <typename T>
+std::optional<T> SimPreferences::valueOf(std::string_view key) const {
     auto found = values_.find(key);
     if (found == values_.end()) {
         return std::nullopt;
     }
-    if (const bool* value = std::get_if<bool>(&found->second)) {
+    if (const T* value = std::get_if<T>(&found->second)) {
         return *value;
     }
     return std::nullopt;
 }
 
+std::optional<bool> SimPreferences::boolValue(std::string_view key) const {
+    return valueOf<bool>(key);
+}
+
 void SimPreferences::setBool(std::string_view key, bool value) {
+    values_.insert_or_assign(std::string(key), value);
+}
+
+std::optional<std::int64_t> SimPreferences::integerValue(std::string_view key) const {
+    return valueOf<std::int64_t>(key);
+}
+
+void SimPreferences::setInteger(std::string_view key, std::int64_t value) {
     values_.insert_or_assign(std::string(key), value);
 }
 

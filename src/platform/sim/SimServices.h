@@ -57,11 +57,16 @@ class SimPreferences final : public platform::Preferences {
   public:
     std::optional<bool> boolValue(std::string_view key) const override;
     void setBool(std::string_view key, bool value) override;
+    std::optional<std::int64_t> integerValue(std::string_view key) const override;
+    void setInteger(std::string_view key, std::int64_t value) override;
 
     void plantString(std::string key, std::string value);
 
   private:
-    std::map<std::string, std::variant<bool, std::string>, std::less<>> values_;
+    template <typename T>
+    std::optional<T> valueOf(std::string_view key) const;
+
+    std::map<std::string, std::variant<bool, std::string, std::int64_t>, std::less<>> values_;
 };
 
 class SimLoginItem final : public platform::LoginItem {
