@@ -120,6 +120,23 @@ void SimPreferences::plantString(std::string key, std::string value) {
     values_.insert_or_assign(std::move(key), std::move(value));
 }
 
+bool SimWorkspace::isOwnWindow(platform::WindowId window) const {
+    return std::find(ownWindows.begin(), ownWindows.end(), window) != ownWindows.end();
+}
+
+void SimWorkspace::focusWindow(platform::WindowId window, std::chrono::milliseconds limit,
+                               std::function<void(bool)> done) {
+    if (refusesFocus) {
+        scheduler_.scheduleAt(scheduler_.elapsed() + limit, [done] { done(false); });
+        return;
+    }
+    scheduler_.scheduleAt(scheduler_.elapsed() + focusLatency, [this, window, done] {
+        focused = window;
+        ownWindowFocused = isOwnWindow(window);
+        done(true);
+    });
+}
+
 std::optional<std::string> SimLoginItem::setEnabled(bool enabled) {
     if (error_) {
         return error_;
