@@ -16,6 +16,7 @@
 #include <QListView>
 #include <QPointer>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -29,8 +30,20 @@ class SearchResultsModel : public QAbstractListModel {
         : QAbstractListModel(parent), store_(store), keyboardLayout_(keyboardLayout) {}
 
     void search(const QString& text) {
+        // Folded once for each version of the list, not for each keystroke.
+        if (!index_ || revision_ != store_.revision()) {
+            index_.emplace(store_.snippets());
+            revision_ = store_.revision();
+        }
         beginResetModel();
-        rows_ = model::SnippetSearch(text.toStdString()).ranked(store_.snippets());
+        rows_ = index_->ranked(text.toStdString());
+        endResetModel();
+    }
+    // The folded texts are kept only while the window is open.
+    void forget() {
+        beginResetModel();
+        index_.reset();
+        rows_.clear();
         endResetModel();
     }
     const model::Snippet& snippetAt(int row) const {
@@ -62,6 +75,8 @@ class SearchResultsModel : public QAbstractListModel {
   private:
     const model::SnippetStore& store_;
     const platform::KeyboardLayout& keyboardLayout_;
+    std::optional<model::RankedSnippetSearch> index_;
+    std::uint64_t revision_ = 0;
     std::vector<std::size_t> rows_;
 };
 
@@ -150,9 +165,8 @@ void SearchWindow::open() {
     chosen_.reset();
     target_ = delegate_.services().workspace.focusedWindow();
     reason_->hide();
-    if (field_->text().isEmpty()) {
-        refill();
-    } else {
+    {
+        const QSignalBlocker quiet(field_);
         field_->clear();
     }
     adjustSize();
@@ -166,6 +180,7 @@ void SearchWindow::open() {
 
 void SearchWindow::present() {
     wasActive_ = false;
+    refill();
     show();
     raise();
     activateWindow();
@@ -219,6 +234,11 @@ bool SearchWindow::eventFilter(QObject* watched, QEvent* event) {
     default:
         return QWidget::eventFilter(watched, event);
     }
+}
+
+void SearchWindow::hideEvent(QHideEvent* event) {
+    results_->forget();
+    QWidget::hideEvent(event);
 }
 
 void SearchWindow::changeEvent(QEvent* event) {

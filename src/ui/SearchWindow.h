@@ -57,6 +57,7 @@ class SearchWindow : public QWidget {
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
   private:
     void present();

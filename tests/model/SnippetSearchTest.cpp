@@ -45,9 +45,10 @@ TEST(SnippetSearch, RanksByWhereTheTextIsFoundThenByStoreOrder) {
         {" ", {"addr", "sig", ""}},
         {"", {"addr", "sig", "ad", "mad", "", "ÉTÉ", "x", "Ωmega"}},
     };
+    const RankedSnippetSearch ranked(snippets);
     for (const auto& [text, expected] : cases) {
         SCOPED_TRACE(text);
-        EXPECT_EQ(shortcuts(snippets, SnippetSearch(text).ranked(snippets)), expected);
+        EXPECT_EQ(shortcuts(snippets, ranked.ranked(text)), expected);
     }
     // The list's search keeps store order and the switched-off ones.
     EXPECT_EQ(shortcuts(snippets, SnippetSearch("ad").found(snippets)),
