@@ -260,38 +260,45 @@ Time X11Workspace::serverTime() {
     return event.xproperty.time;
 }
 
+void X11Workspace::requestFocus(Window window) {
+    X11ErrorTrap trap(display_);
+    if (hasWindowManager(display_)) {
+        XEvent message{};
+        message.xclient.type = ClientMessage;
+        message.xclient.window = window;
+        message.xclient.message_type = XInternAtom(display_, "_NET_ACTIVE_WINDOW", False);
+        message.xclient.format = 32;
+        message.xclient.data.l[0] = 2; // a pager's request: the user asked for it
+        message.xclient.data.l[1] = static_cast<long>(serverTime());
+        XSendEvent(display_, DefaultRootWindow(display_), False,
+                   SubstructureRedirectMask | SubstructureNotifyMask, &message);
+    } else {
+        XRaiseWindow(display_, window);
+        XSetInputFocus(display_, window, RevertToParent, serverTime());
+    }
+    trap.sync();
+}
+
 void X11Workspace::focusWindow(platform::WindowId id, std::chrono::milliseconds limit,
                                std::function<void(bool)> done) {
     const auto window = static_cast<Window>(id);
-    {
-        X11ErrorTrap trap(display_);
-        if (hasWindowManager(display_)) {
-            XEvent message{};
-            message.xclient.type = ClientMessage;
-            message.xclient.window = window;
-            message.xclient.message_type = XInternAtom(display_, "_NET_ACTIVE_WINDOW", False);
-            message.xclient.format = 32;
-            message.xclient.data.l[0] = 2; // a pager's request: the user asked for it
-            message.xclient.data.l[1] = static_cast<long>(serverTime());
-            XSendEvent(display_, DefaultRootWindow(display_), False,
-                       SubstructureRedirectMask | SubstructureNotifyMask, &message);
-        } else {
-            XRaiseWindow(display_, window);
-            XSetInputFocus(display_, window, RevertToParent, serverTime());
-        }
-        trap.sync();
-    }
+    requestFocus(window);
     const auto deadline = std::chrono::steady_clock::now() + limit;
     auto* poll = new QTimer(waits_.get());
     poll->setInterval(10);
-    QObject::connect(poll, &QTimer::timeout, poll, [this, poll, window, deadline, done] {
-        const bool focused = hasFocus(display_, window);
-        if (focused || std::chrono::steady_clock::now() >= deadline) {
-            poll->deleteLater();
-            poll->stop();
-            done(focused);
-        }
-    });
+    QObject::connect(poll, &QTimer::timeout, poll,
+                     [this, poll, window, deadline, done, ticks = 0]() mutable {
+                         const bool focused = hasFocus(display_, window);
+                         if (focused || std::chrono::steady_clock::now() >= deadline) {
+                             poll->deleteLater();
+                             poll->stop();
+                             done(focused);
+                         } else if (++ticks % 10 == 0) {
+                             // A window that was not mapped yet, or not yet managed by the
+                             // window manager, when it was asked for missed the request.
+                             requestFocus(window);
+                         }
+                     });
     poll->start();
 }
 

@@ -10,7 +10,9 @@
 // Giving a window the focus goes through the window manager (_NET_ACTIVE_WINDOW, as a pager
 // asks on the user's behalf, with the server's time of the request, so that no focus-stealing
 // rule holds it back), or without one straight to the window. It has the focus once the window
-// manager names it active and the input focus is in it; both are looked at every 10 ms.
+// manager names it active and the input focus is in it; both are looked at every 10 ms, and the
+// request is made again every 100 ms until then (a window shown a moment ago may not be managed
+// yet when first asked for).
 #pragma once
 
 #include "platform/Platform.h"
@@ -51,6 +53,7 @@ class X11Workspace final : public platform::Workspace {
   private:
     // The server's time now, read from a property change on a window of its own.
     Time serverTime();
+    void requestFocus(Window window);
 
     Display* display_;
     // Never mapped; its property changes carry the server's time.
