@@ -12,6 +12,8 @@ AppDelegate::AppDelegate(platform::Services services)
       permissionsManager_(services_.accessibilityTrust, services_.time),
       self_(std::make_shared<AppDelegate*>(this)) {
     snippetStore_.watchFile(services_.fileWatcher, services_.time);
+    settingsSubscription_ = settings_.subscribe([this] { updateSearchWindowHotkey(false); });
+    storeSubscription_ = snippetStore_.subscribe([this] { updateSearchWindowHotkey(false); });
 }
 
 // The timer and the engine go first, while the objects they use still exist.
@@ -39,6 +41,7 @@ void AppDelegate::startEngine(bool prompt) {
         engine_ = std::make_unique<engine::TextExpansionEngine>(
             snippetStore_, settings_, services_, std::make_unique<engine::TextReplacer>(services_));
         engine_->start();
+        updateSearchWindowHotkey(true);
         pollTimer_.reset();
         return;
     }
@@ -50,6 +53,21 @@ void AppDelegate::startEngine(bool prompt) {
         // The timer dies with the delegate, so its ticks never outlive `this`.
         pollTimer_ = services_.time.startRepeating(pollInterval, [this] { checkAccessAndStart(); });
     }
+}
+
+void AppDelegate::setSearchWindowAction(std::function<void()> open) {
+    searchWindowAction_ = std::move(open);
+    updateSearchWindowHotkey(true);
+}
+
+void AppDelegate::updateSearchWindowHotkey(bool always) {
+    const auto hotkey = settings_.searchWindowHotkey(snippetStore_.snippets());
+    if (!engine_ || (!always && hotkey == searchWindowHotkey_)) {
+        return;
+    }
+    searchWindowHotkey_ = hotkey;
+    // Without an action the engine has no hotkey to grab.
+    engine_->setActionHotkey(searchWindowAction_ ? hotkey : std::nullopt, searchWindowAction_);
 }
 
 void AppDelegate::checkAccessAndStart() {

@@ -6,6 +6,9 @@
 // exist, `applicationDidFinishLaunching` starts the expansion engine if Quillo may watch the
 // keyboard, and otherwise looks again once a second until it may. The engine, once started, runs
 // until the process ends.
+//
+// It also keeps the engine's one action hotkey, the search window's, in step with the
+// preferences and the snippets (AppSettings::searchWindowHotkey).
 #pragma once
 
 #include "app/PermissionsManager.h"
@@ -17,6 +20,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace quillo::app {
 
@@ -44,6 +48,9 @@ class AppDelegate {
         closeOnboardingWindow_ = std::move(close);
     }
 
+    // What the search window's hotkey does; the engine grabs the hotkey from its start on.
+    void setSearchWindowAction(std::function<void()> open);
+
     // Starts the engine (never prompting) and, when onboarding was completed before, closes the
     // onboarding window on the next turn of the main thread.
     void applicationDidFinishLaunching();
@@ -56,6 +63,9 @@ class AppDelegate {
     void checkAccessAndStart();
 
   private:
+    // Hands the engine the search window's hotkey when it changed, or when `always`.
+    void updateSearchWindowHotkey(bool always);
+
     platform::Services services_;
     model::SnippetStore snippetStore_;
     model::AppSettings settings_;
@@ -63,6 +73,10 @@ class AppDelegate {
     std::unique_ptr<engine::TextExpansionEngine> engine_;
     std::unique_ptr<platform::Timer> pollTimer_;
     std::function<void()> closeOnboardingWindow_;
+    std::function<void()> searchWindowAction_;
+    std::optional<platform::Hotkey> searchWindowHotkey_;
+    model::Observable::Subscription settingsSubscription_;
+    model::Observable::Subscription storeSubscription_;
     // Work posted to the main thread holds this weakly and does nothing once the delegate is gone.
     std::shared_ptr<AppDelegate*> self_;
 };

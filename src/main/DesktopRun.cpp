@@ -77,6 +77,8 @@ void showRequested(ui::QuilloApp& quilloApp, const DesktopOptions& options) {
         QTimer::singleShot(500, &quilloApp, [&quilloApp] { quilloApp.popUpMenu(); });
     } else if (options.show == "onboarding") {
         quilloApp.onboarding().show();
+    } else if (options.show == "search") {
+        quilloApp.openSearchWindow();
     } else if (options.show == "settings") {
         quilloApp.openSettings();
         const auto tab =

@@ -12,7 +12,7 @@ namespace quillo::main {
 // Switches for scripts, not for users: open a window at start (scripts/screenshots), or quit as
 // soon as the tray is up (to measure the start).
 struct DesktopOptions {
-    std::optional<std::string> show; // "menu", "onboarding" or "settings"
+    std::optional<std::string> show; // "menu", "onboarding", "settings" or "search"
     std::optional<std::string> tab;  // the settings tab: "snippets", "general", "help", "about"
     bool quitWhenReady = false;
 };

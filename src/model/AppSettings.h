@@ -4,9 +4,12 @@
 #pragma once
 
 #include "model/Observable.h"
+#include "model/Snippet.h"
 #include "platform/Platform.h"
 
+#include <optional>
 #include <string_view>
+#include <vector>
 
 namespace quillo::model {
 
@@ -40,11 +43,23 @@ class AppSettings : public Observable {
     // Registers or unregisters the login item; a failure is printed, the switch keeps its value.
     void setLaunchAtLogin(bool enabled);
 
+    // The hotkey that opens the search window; none for no hotkey. Until the user chooses one
+    // in the General tab it is Ctrl+Alt+Space, unless one of `snippets` already has that hotkey:
+    // the snippet keeps it.
+    std::optional<platform::Hotkey> searchWindowHotkey(const std::vector<Snippet>& snippets) const;
+    // The user's choice, none included; from then on no snippet changes it.
+    void setSearchWindowHotkey(std::optional<platform::Hotkey> hotkey);
+    static constexpr platform::Hotkey defaultSearchWindowHotkey{
+        platform::key::space, platform::flag::control | platform::flag::option};
+
     static constexpr std::string_view isExpansionEnabledKey = "isExpansionEnabled";
     static constexpr std::string_view playSoundOnExpansionKey = "playSoundOnExpansion";
     static constexpr std::string_view launchAtLoginKey = "launchAtLogin";
     static constexpr std::string_view hasCompletedOnboardingKey = "hasCompletedOnboarding";
     static constexpr std::string_view appendDelimiterKey = "appendDelimiter";
+    // One integer: the modifier flags and the key code together (the flags lie above the 16 bits
+    // of a key code), 0 for no hotkey.
+    static constexpr std::string_view searchWindowHotkeyKey = "searchWindowHotkey";
 
   private:
     void store(bool& field, bool value, std::string_view key);
@@ -57,6 +72,8 @@ class AppSettings : public Observable {
     bool hasCompletedOnboarding_ = false;
     bool appendDelimiter_ = false;
     bool isRecordingHotkey_ = false;
+    bool hasChosenSearchWindowHotkey_ = false;
+    std::optional<platform::Hotkey> searchWindowHotkey_;
 };
 
 } // namespace quillo::model

@@ -2,6 +2,7 @@
 
 #include "unicode/UnicodeText.h"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 
@@ -242,6 +243,13 @@ std::string keyName(platform::KeyCode keyCode, const platform::KeyboardLayout& l
         return std::string(named->symbol);
     }
     return layoutKeyName(keyCode, layout);
+}
+
+bool hasHotkeySnippet(const std::vector<Snippet>& snippets, const platform::Hotkey& hotkey) {
+    return std::ranges::any_of(snippets, [&hotkey](const Snippet& s) {
+        return s.triggerMode == Snippet::TriggerMode::hotkey && s.hotkeyKeyCode == hotkey.keyCode &&
+               s.hotkeyModifiers == hotkey.modifiers;
+    });
 }
 
 } // namespace quillo::model

@@ -53,6 +53,10 @@ struct Snippet {
     bool operator==(const Snippet&) const = default;
 };
 
+// Whether one of the snippets is a hotkey snippet with exactly this combination (switched off or
+// not: it keeps its hotkey either way).
+bool hasHotkeySnippet(const std::vector<Snippet>& snippets, const platform::Hotkey& hotkey);
+
 // Raw values, in declaration order.
 std::string_view toString(Snippet::TriggerMode mode);
 std::string_view toString(MacroStep::StepType type);

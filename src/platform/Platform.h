@@ -287,6 +287,9 @@ struct Application {
     bool operator==(const Application&) const = default;
 };
 
+// A top-level window of the desktop, as the workspace names it (on X11, the window's id).
+using WindowId = std::uint64_t;
+
 class Workspace {
   public:
     virtual ~Workspace() = default;
@@ -300,6 +303,16 @@ class Workspace {
     // The installed applications and those with a window open now, one entry per id: first the
     // open ones that are not installed, then the installed ones by name.
     virtual std::vector<Application> applications() const = 0;
+
+    // The window that has the keyboard focus; none when no window has it or it cannot be told.
+    virtual std::optional<WindowId> focusedWindow() const = 0;
+    // Whether the window is one of Quillo's own.
+    virtual bool isOwnWindow(WindowId window) const = 0;
+    // Gives the window the keyboard focus, as the user's click on it would, and calls `done` on
+    // the main thread: with true once the window has the focus, with false if it still has not
+    // after `limit` (it has gone, or the desktop refused). Returns at once.
+    virtual void focusWindow(WindowId window, std::chrono::milliseconds limit,
+                             std::function<void(bool focused)> done) = 0;
 };
 
 class Sound {
@@ -325,7 +338,7 @@ class Alerts {
 // ---------------------------------------------------------------------------------------------
 // Persistence.
 
-// A per-user store of boolean preferences.
+// A per-user store of preferences: booleans, and integers for what a switch cannot say.
 class Preferences {
   public:
     virtual ~Preferences() = default;
@@ -333,6 +346,9 @@ class Preferences {
     // type.
     virtual std::optional<bool> boolValue(std::string_view key) const = 0;
     virtual void setBool(std::string_view key, bool value) = 0;
+    // The same for a whole number.
+    virtual std::optional<std::int64_t> integerValue(std::string_view key) const = 0;
+    virtual void setInteger(std::string_view key, std::int64_t value) = 0;
 };
 
 // Starting the program when the user logs in.

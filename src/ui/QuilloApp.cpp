@@ -3,6 +3,7 @@
 #include "ui/AboutView.h"
 #include "ui/MenuBarView.h"
 #include "ui/OnboardingView.h"
+#include "ui/SearchWindow.h"
 #include "ui/SettingsView.h"
 #include "ui/TrayIcon.h"
 
@@ -10,6 +11,7 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QMenu>
+#include <QPointer>
 #include <QScreen>
 #include <QSystemTrayIcon>
 #include <QWidget>
@@ -41,10 +43,27 @@ QuilloApp::QuilloApp(app::AppDelegate& delegate, Options options, QObject* paren
                                              delegate_.permissionsManager(), std::move(actions));
 
     delegate_.setCloseOnboardingWindow([this] { closeOnboardingWindow(); });
+    // The hotkey's press is answered inside the keyboard handler; the window opens right after.
+    delegate_.setSearchWindowAction([this] {
+        delegate_.services().time.postToMain([window = QPointer<QuilloApp>(this)] {
+            if (window) {
+                window->openSearchWindow();
+            }
+        });
+    });
 }
 
 QuilloApp::~QuilloApp() {
     delegate_.setCloseOnboardingWindow({});
+    delegate_.setSearchWindowAction({});
+}
+
+void QuilloApp::openSearchWindow() {
+    if (!search_) {
+        search_ = std::make_unique<SearchWindow>(delegate_);
+        search_->addAction(menuBar_->quitAction());
+    }
+    search_->open();
 }
 
 void QuilloApp::launch() {

@@ -1,6 +1,7 @@
 // Quillo's windows and its tray icon, the scenes of the application: the tray icon with its
-// menu, the settings window and the onboarding window "Welcome to Quillo". Each is handed the
-// application delegate's shared objects; none has others.
+// menu, the settings window, the onboarding window "Welcome to Quillo" and the search window
+// that the search hotkey opens. Each is handed the application delegate's shared objects; none
+// has others.
 //
 // When the desktop has no tray, the settings window opens at start, so that Quillo is never
 // running out of sight with no way to reach it.
@@ -18,6 +19,7 @@ namespace quillo::ui {
 
 class MenuBarView;
 class OnboardingView;
+class SearchWindow;
 class SettingsView;
 class TrayIcon;
 
@@ -54,6 +56,10 @@ class QuilloApp : public QObject {
     SettingsView* settingsWindow() const { return settings_.get(); }
     SettingsView& ensureSettingsWindow();
     app::UpdateChecker& updateChecker() const { return *updateChecker_; }
+    // Opens the search window over the window that has the focus, as the search hotkey does.
+    void openSearchWindow();
+    // None until the window was first opened.
+    SearchWindow* searchWindow() const { return search_.get(); }
 
     // Reads again what the desktop says of the password fields it may miss, for the onboarding
     // and About windows: it can change while Quillo runs.
@@ -76,6 +82,7 @@ class QuilloApp : public QObject {
     std::unique_ptr<TrayIcon> trayIcon_;
     std::unique_ptr<OnboardingView> onboarding_;
     std::unique_ptr<SettingsView> settings_;
+    std::unique_ptr<SearchWindow> search_;
 };
 
 } // namespace quillo::ui

@@ -35,7 +35,7 @@ SettingsView::SettingsView(model::SnippetStore& snippetStore, model::AppSettings
     tabs_->setIconSize(QSize(18, 18));
     column->addWidget(tabs_);
 
-    general_ = new GeneralSettingsView(settings);
+    general_ = new GeneralSettingsView(settings, snippetStore, keyboardLayout);
     snippetList_ = new SnippetListView(snippetStore, settings, keyboardLayout, workspace);
     tabs_->addTab(snippetList_, symbolIcon(QStringLiteral("text.quote")), tr("Snippets"));
     tabs_->addTab(general_, symbolIcon(QStringLiteral("gear")), tr("General"));

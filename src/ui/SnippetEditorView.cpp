@@ -63,7 +63,7 @@ QColor red() {
 SnippetEditorView::SnippetEditorView(model::SnippetStore& store, model::AppSettings& settings,
                                      const platform::KeyboardLayout& keyboardLayout,
                                      const platform::Workspace& workspace, QWidget* parent)
-    : QWidget(parent), store_(store), keyboardLayout_(keyboardLayout),
+    : QWidget(parent), store_(store), settings_(settings), keyboardLayout_(keyboardLayout),
       recorder_(new KeyRecorder(settings, keyboardLayout, this)) {
     setObjectName(QStringLiteral("snippetEditor"));
     auto* outer = new QVBoxLayout(this);
@@ -131,8 +131,7 @@ SnippetEditorView::SnippetEditorView(model::SnippetStore& store, model::AppSetti
     record_->setAutoDefault(false);
     hotkeyLine->addWidget(record_);
     trigger->addWidget(hotkeyRow_);
-    caption_ = new QLabel(tr("Press a key combination (must include Ctrl, Alt, Shift or Super)..."),
-                          content);
+    caption_ = new QLabel(content);
     caption_->setObjectName(QStringLiteral("recordingCaption"));
     caption_->setFont(typography::caption());
     typography::makeSecondary(caption_);
@@ -400,9 +399,23 @@ void SnippetEditorView::toggleHotkeyRecording() {
         recorder_->stop();
         return;
     }
+    recordHotkey({});
+}
+
+void SnippetEditorView::recordHotkey(const QString& note) {
+    caption_->setText(
+        note.isEmpty() ? tr("Press a key combination (must include Ctrl, Alt, Shift or Super)...")
+                       : note);
     QPointer<SnippetEditorView> self(this);
     recorder_->startHotkey([self](RecordedKey key) {
         if (!self) {
+            return;
+        }
+        if (self->settings_.searchWindowHotkey(self->store_.snippets()) ==
+            platform::Hotkey{key.keyCode, key.modifiers}) {
+            const QString combo = QString::fromStdString(
+                model::keyComboText(key.keyCode, key.modifiers, self->keyboardLayout_));
+            self->recordHotkey(tr("%1 opens the search window; choose another.").arg(combo));
             return;
         }
         self->draft_.hotkeyKeyCode = key.keyCode;

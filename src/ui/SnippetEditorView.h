@@ -5,7 +5,8 @@
 //
 // It records two kinds of key combination through Quillo's own windows: the snippet's hotkey
 // ("Record Shortcut"; a combination needs Ctrl, Alt, Shift or Super, a plain key is swallowed,
-// "Cancel" ends it) and the key of a "Press Key" step (any one key). While either runs, the
+// "Cancel" ends it; the search window's hotkey is refused, with a word saying so, and the
+// recording goes on) and the key of a "Press Key" step (any one key). While either runs, the
 // engine expands nothing. A recording ends when the editor is hidden (the window closes, another
 // tab is shown) or shows another snippet.
 #pragma once
@@ -83,8 +84,11 @@ class SnippetEditorView : public QWidget {
                         const QString& emptyText, std::vector<std::string> model::Snippet::*list);
     void addApp(std::vector<std::string> model::Snippet::*list);
     void toggleHotkeyRecording();
+    // Starts recording the hotkey, the caption saying `note` (the prompt when empty).
+    void recordHotkey(const QString& note);
 
     model::SnippetStore& store_;
+    const model::AppSettings& settings_;
     const platform::KeyboardLayout& keyboardLayout_;
     model::Snippet draft_;
     bool showMacro_ = false;

@@ -1,9 +1,9 @@
 #include "ui/SnippetListModel.h"
 
+#include "model/SnippetSearch.h"
 #include "ui/SnippetRow.h"
 
 #include <algorithm>
-#include <numeric>
 
 namespace quillo::ui {
 
@@ -32,27 +32,8 @@ SnippetListModel::SnippetListModel(model::SnippetStore& store,
     ids_ = idsOf(store_.snippets());
 }
 
-bool SnippetListModel::matches(const model::Snippet& snippet) const {
-    // Qt's case folding is Unicode's, the same in every locale but for the few letters that
-    // Turkish folds its own way.
-    return QString::fromStdString(snippet.shortcut).contains(searchText_, Qt::CaseInsensitive) ||
-           QString::fromStdString(snippet.replacement).contains(searchText_, Qt::CaseInsensitive);
-}
-
 std::vector<std::size_t> SnippetListModel::filteredRows() const {
-    const auto& snippets = store_.snippets();
-    std::vector<std::size_t> rows;
-    if (searchText_.isEmpty()) {
-        rows.resize(snippets.size());
-        std::iota(rows.begin(), rows.end(), std::size_t{0});
-        return rows;
-    }
-    for (std::size_t i = 0; i < snippets.size(); ++i) {
-        if (matches(snippets[i])) {
-            rows.push_back(i);
-        }
-    }
-    return rows;
+    return model::SnippetSearch(searchText_.toStdString()).found(store_.snippets());
 }
 
 void SnippetListModel::setSearchText(const QString& text) {

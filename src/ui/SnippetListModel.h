@@ -1,7 +1,6 @@
 // The snippet list's rows: the store's snippets in store order, or, while a search text is set,
-// those whose shortcut or replacement contains it, ignoring case. The text is used as typed (not
-// trimmed: a single space finds every snippet with a space). Macro steps, the trigger and the app
-// lists are not searched.
+// those that model::SnippetSearch finds (shortcut or replacement containing the text, ignoring
+// case), still in store order.
 //
 // The model reads the store's list in place rather than copying it. A change of the store that
 // keeps the same rows (an edit in the editor, one keystroke at a time) repaints the rows without
@@ -37,7 +36,6 @@ class SnippetListModel : public QAbstractListModel {
     std::optional<int> rowOf(const model::Uuid& id) const;
 
   private:
-    bool matches(const model::Snippet& snippet) const;
     // The store indexes of the rows, for the current search text.
     std::vector<std::size_t> filteredRows() const;
 

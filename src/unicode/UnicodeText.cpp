@@ -6,6 +6,7 @@
 #include <unicode/brkiter.h>
 #include <unicode/locid.h>
 #include <unicode/normalizer2.h>
+#include <unicode/uchar.h>
 #include <unicode/unistr.h>
 #include <unicode/utext.h>
 #include <unicode/utf8.h>
@@ -256,6 +257,23 @@ std::string toUpper(std::string_view text) {
     icu::UnicodeString converted = fromUtf8(text);
     converted.toUpper(icu::Locale::getRoot());
     return toStdString(converted);
+}
+
+void foldCase(std::string_view text, std::string& folded) {
+    folded.clear();
+    folded.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte < 0x80) {
+            folded.push_back(byte >= 'A' && byte <= 'Z' ? static_cast<char>(byte - 'A' + 'a')
+                                                        : static_cast<char>(byte));
+            ++i;
+            continue;
+        }
+        const char32_t scalar = decodeNext(text, i);
+        appendUtf8(folded, static_cast<char32_t>(
+                               u_foldCase(static_cast<UChar32>(scalar), U_FOLD_CASE_DEFAULT)));
+    }
 }
 
 std::size_t utf8SequenceLength(std::string_view text, std::size_t at) {

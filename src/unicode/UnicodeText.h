@@ -41,4 +41,9 @@ std::size_t utf8SequenceLength(std::string_view text, std::size_t at);
 // Upper case under the root locale ("m" gives "M").
 std::string toUpper(std::string_view text);
 
+// Unicode's simple case folding of each character, the same in every locale, for comparing
+// texts while ignoring case: "Ω" and "ω" fold alike, "ß" stays one character. Written over
+// `folded`, so that a caller folding many texts reuses one buffer. Invalid UTF-8 becomes U+FFFD.
+void foldCase(std::string_view text, std::string& folded);
+
 } // namespace quillo::unicode

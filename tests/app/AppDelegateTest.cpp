@@ -84,5 +84,42 @@ TEST_F(AppDelegateTest, ACompletedOnboardingClosesItsWindowOnTheNextTurn) {
     EXPECT_EQ(onboardingClosed, 1);
 }
 
+// Ctrl+Alt+Space unless a snippet has it, then whatever the user chooses; given to the engine at
+// its start even when the action was set before.
+TEST_F(AppDelegateTest, TheSearchWindowHotkeyFollowsTheSettingsAndYieldsToASnippet) {
+    namespace flag = platform::flag;
+    namespace key = platform::key;
+    int opened = 0;
+    delegate = std::make_unique<AppDelegate>(desktop.services());
+    delegate->setSearchWindowAction([&opened] { ++opened; });
+    delegate->applicationDidFinishLaunching();
+    const auto press = [this](platform::KeyCode code, platform::EventFlags flags) {
+        return desktop.press(sim::usKeyboard::keyDownFor(code, flags));
+    };
+
+    EXPECT_TRUE(press(key::space, flag::control | flag::option));
+    EXPECT_EQ(opened, 1);
+
+    auto owner = model::Snippet::make();
+    owner.triggerMode = model::Snippet::TriggerMode::hotkey;
+    owner.hotkeyKeyCode = key::space;
+    owner.hotkeyModifiers = flag::control | flag::option;
+    owner.replacement = "mine";
+    delegate->snippetStore().add(owner);
+    desktop.field().reset("");
+    EXPECT_TRUE(press(key::space, flag::control | flag::option));
+    desktop.runUntilIdle(1min);
+    EXPECT_EQ(desktop.field().text(), "mine");
+    EXPECT_EQ(opened, 1);
+
+    delegate->settings().setSearchWindowHotkey(
+        platform::Hotkey{key::m, flag::shift | flag::command});
+    EXPECT_TRUE(press(key::m, flag::shift | flag::command));
+    EXPECT_EQ(opened, 2);
+    delegate->settings().setSearchWindowHotkey(std::nullopt);
+    EXPECT_FALSE(press(key::m, flag::shift | flag::command));
+    EXPECT_EQ(opened, 2);
+}
+
 } // namespace
 } // namespace quillo::app

@@ -352,6 +352,28 @@ start_tray() {
     timeout 20 xdotool search --sync --class trayer >/dev/null || fail "trayer did not start"
 }
 
+# A window manager that guards the focus as desktops do: the focus moves to a window only when
+# the window manager is asked for it.
+start_window_manager() {
+    command -v openbox >/dev/null || { echo "SKIPPED: openbox is not installed"; exit 77; }
+    openbox --startup "touch $work/openbox.ready" >/dev/null 2>&1 &
+    pids+=($!)
+    for _ in $(seq 200); do
+        [ -e "$work/openbox.ready" ] && return
+        sleep 0.05
+    done
+    fail "openbox did not start"
+}
+
+# Waits until the window has the keyboard focus.
+wait_for_focus() {
+    for _ in $(seq 100); do
+        [ "$(xdotool getwindowfocus 2>/dev/null)" = "$1" ] && return
+        sleep 0.05
+    done
+    fail "the window $1 did not get the keyboard focus; $(xdotool getwindowfocus 2>&1) has it"
+}
+
 # Waits for quillo to say how it recognises password fields; fails unless by the bus.
 wait_for_accessibility() {
     for _ in $(seq 200); do
@@ -435,6 +457,33 @@ command_line)
     sleep 0.1
     start_quillo
     grep -q '^Waiting for a quillo command' "$work/quillo.out" || fail "quillo did not wait"
+    ;;
+
+search_window)
+    # The search hotkey over the entry, a search, Down and Enter: the snippet arrives in the
+    # entry, which has the focus back. The hotkey snippet, which has no shortcut, is second: its
+    # replacement holds the text, the first one's shortcut starts with it.
+    write_snippets "$(snippet omw 'On my way')" "$(snippet sig 'Best regards')" \
+        "$(snippet '' 'Signed, Ada' Hotkey '"hotkeyKeyCode":46,"hotkeyModifiers":786432')"
+    start_window_manager
+    start_tray
+    start_accessibility_bus
+    start_quillo
+    wait_for_accessibility
+    start_entry
+    xdotool type --delay 60 'Hi '
+    xdotool key ctrl+alt+space
+    search=$(timeout 10 xdotool search --sync --onlyvisible --name '^Quillo Search$' | head -n1)
+    [ -n "$search" ] || fail "the search window did not appear"
+    wait_for_focus "$search"
+    xdotool type --delay 60 'sig'
+    xdotool key --delay 60 Down Return
+    # Typing on as soon as the entry has the focus back: what is typed while the snippet is
+    # written lands after it. (Keys sent to a window that a window manager has framed do not
+    # reach it, so the entry ends with a Return pressed as the user would.)
+    wait_for_focus "$entry_window"
+    got=$(type_line 60 ' ok')
+    [ "$got" = "Hi Signed, Ada ok" ] || fail "the entry holds '$got', expected 'Hi Signed, Ada ok'"
     ;;
 
 link_with_clipboard_and_cursor)

@@ -384,6 +384,40 @@ TYPED_TEST_P(PersistenceContract, SettingsDefaultsChangesAndWhatIsStored) {
     EXPECT_EQ(preferences.boolValue("isRecordingHotkey"), std::nullopt);
 }
 
+// Ctrl+Alt+Space until the user chooses, unless a snippet has it; a choice (none too) is kept.
+TYPED_TEST_P(PersistenceContract, SettingsSearchWindowHotkeyYieldsToASnippetUntilChosen) {
+    using model::Snippet;
+    using platform::Hotkey;
+    namespace flag = platform::flag;
+    const Hotkey standard = model::AppSettings::defaultSearchWindowHotkey;
+    Snippet owner = Snippet::make();
+    owner.triggerMode = Snippet::TriggerMode::hotkey;
+    owner.hotkeyKeyCode = standard.keyCode;
+    owner.hotkeyModifiers = standard.modifiers;
+    const std::vector<Snippet> none, taken = {owner};
+
+    this->backend_.plantPreference("searchWindowHotkey", "49");
+    auto settings = this->launchSettings();
+    EXPECT_EQ(settings->searchWindowHotkey(none), standard);
+    EXPECT_EQ(settings->searchWindowHotkey(taken), std::nullopt);
+
+    const Hotkey chosen{platform::key::space, flag::command | flag::shift};
+    {
+        persistence::NotificationCounter heard(*settings);
+        settings->setSearchWindowHotkey(chosen);
+        EXPECT_EQ(heard.count, 1);
+    }
+    // Each launch reads the preferences anew.
+    settings = this->launchSettings();
+    EXPECT_EQ(settings->searchWindowHotkey(taken), chosen);
+    settings->setSearchWindowHotkey(std::nullopt);
+    settings = this->launchSettings();
+    EXPECT_EQ(settings->searchWindowHotkey(none), std::nullopt);
+    settings->setSearchWindowHotkey(Hotkey{platform::key::a, flag::control});
+    EXPECT_EQ(this->launchSettings()->searchWindowHotkey(none),
+              (Hotkey{platform::key::a, flag::control}));
+}
+
 TYPED_TEST_P(PersistenceContract, SettingsLaunchAtLoginShowsTheLoginItemNotTheStoredValue) {
     auto settings = this->launchSettings();
     settings->setLaunchAtLoginValue(true);
@@ -420,7 +454,8 @@ REGISTER_TYPED_TEST_SUITE_P(
     UnreadableFilesAreWrittenOverOnlyWhenAskedAndKeptAsideOnce,
     ImportingTwiceAddsEverySnippetAgainUnderFreshIds, ASaveThatFailsSaysWhyAndKeepsTheList,
     EachIsRefusedWithItsReasonAndChangesNothing, AByteOrderMarkBeforeAGoodFileIsWelcome,
-    SettingsDefaultsChangesAndWhatIsStored, SettingsLaunchAtLoginShowsTheLoginItemNotTheStoredValue,
+    SettingsDefaultsChangesAndWhatIsStored, SettingsSearchWindowHotkeyYieldsToASnippetUntilChosen,
+    SettingsLaunchAtLoginShowsTheLoginItemNotTheStoredValue,
     SettingsALoginItemThatCannotBeChangedSaysWhyAndKeepsTheSwitch);
 
 } // namespace quillo::testing

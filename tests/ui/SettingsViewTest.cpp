@@ -60,7 +60,8 @@ class SettingsViewTest : public QObject {
     void theSwitchesShowAndWriteTheirPreferences() {
         uitest::Desktop desktop({.expansionEnabled = false});
         desktop.settings().setPlaySoundOnExpansion(true);
-        GeneralSettingsView view(desktop.settings());
+        GeneralSettingsView view(desktop.settings(), desktop.store(),
+                                 desktop.delegate().services().keyboardLayout);
         const struct {
             ToggleSwitch* toggle;
             const char* key;
@@ -81,6 +82,27 @@ class SettingsViewTest : public QObject {
         QTest::mouseClick(view.launchAtLoginSwitch(), Qt::LeftButton);
         QVERIFY(!desktop.sim().loginItemEnabled());
         QVERIFY(view.launchAtLoginSwitch()->isChecked());
+    }
+
+    void theSearchHotkeyIsRecordedUnlessASnippetHasIt() {
+        uitest::Desktop desktop;
+        GeneralSettingsView view(desktop.settings(), desktop.store(),
+                                 desktop.delegate().services().keyboardLayout);
+        view.show();
+        QCOMPARE(view.searchHotkeyText()->text(), QStringLiteral("Ctrl+Alt+Space"));
+        QPushButton* record = view.recordSearchHotkeyButton();
+        QTest::mouseClick(record, Qt::LeftButton);
+        // The third example snippet's.
+        QTest::keyClick(record, 'M', Qt::ControlModifier | Qt::AltModifier);
+        QCOMPARE(view.searchHotkeyCaption()->text(),
+                 QStringLiteral("A snippet already has Ctrl+Alt+M; choose another."));
+        QVERIFY(desktop.settings().isRecordingHotkey());
+        QTest::keyClick(record, 'F', Qt::ControlModifier | Qt::ShiftModifier);
+        QVERIFY(!desktop.settings().isRecordingHotkey());
+        QCOMPARE(view.searchHotkeyText()->text(), QStringLiteral("Ctrl+Shift+F"));
+        QTest::mouseClick(view.clearSearchHotkeyButton(), Qt::LeftButton);
+        QCOMPARE(view.searchHotkeyText()->text(), QStringLiteral("None"));
+        QCOMPARE(desktop.settings().searchWindowHotkey(desktop.store().snippets()), std::nullopt);
     }
 
     // Showing the window again does not register: only the user's flip does.

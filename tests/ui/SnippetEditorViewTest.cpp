@@ -118,6 +118,13 @@ class SnippetEditorViewTest : public QObject {
         QVERIFY(!e.saved().hotkeyKeyCode);
         QVERIFY(e.settings().isRecordingHotkey());
 
+        // The search window's hotkey is taken.
+        QTest::keyClick(e.editor.recordButton(), Qt::Key_Space,
+                        Qt::ControlModifier | Qt::AltModifier);
+        QCOMPARE(e.editor.recordingCaption()->text(),
+                 QStringLiteral("Ctrl+Alt+Space opens the search window; choose another."));
+        QVERIFY(!e.saved().hotkeyKeyCode && e.settings().isRecordingHotkey());
+
         // With Caps Lock on the letter comes upper case; the stored mask is Control | Option.
         QTest::keyClick(e.editor.recordButton(), 'M', Qt::ControlModifier | Qt::AltModifier);
         QCOMPARE(e.saved().hotkeyKeyCode, std::optional<std::int64_t>(46));

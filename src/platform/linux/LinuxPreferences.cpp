@@ -72,6 +72,20 @@ void LinuxPreferences::setBool(std::string_view key, bool value) {
     write();
 }
 
+std::optional<std::int64_t> LinuxPreferences::integerValue(std::string_view key) const {
+    const auto found = values_->object.find(std::string(key));
+    if (found == values_->object.end() || !found->is_number_integer()) {
+        return std::nullopt;
+    }
+    // A number beyond 64 bits is stored as a float by the parser and is no integer here.
+    return found->get<std::int64_t>();
+}
+
+void LinuxPreferences::setInteger(std::string_view key, std::int64_t value) {
+    values_->object[std::string(key)] = value;
+    write();
+}
+
 void LinuxPreferences::write() const {
     if (!file_) {
         return;

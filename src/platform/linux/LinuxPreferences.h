@@ -28,6 +28,8 @@ class LinuxPreferences final : public platform::Preferences {
 
     std::optional<bool> boolValue(std::string_view key) const override;
     void setBool(std::string_view key, bool value) override;
+    std::optional<std::int64_t> integerValue(std::string_view key) const override;
+    void setInteger(std::string_view key, std::int64_t value) override;
 
     const std::optional<std::filesystem::path>& file() const { return file_; }
 

@@ -121,6 +121,46 @@ auto upOrDown(Display* display, Window window, Window root, Lookup lookup)
     return std::nullopt;
 }
 
+// Whether `window` is `ancestor` or lies inside it.
+bool isInside(Display* display, Window window, Window ancestor, Window root) {
+    for (Window current = window; current != None && current != root;) {
+        if (current == ancestor) {
+            return true;
+        }
+        Window rootReturn = None;
+        Window parent = None;
+        Window* children = nullptr;
+        unsigned count = 0;
+        if (!XQueryTree(display, current, &rootReturn, &parent, &children, &count)) {
+            return false;
+        }
+        if (children != nullptr) {
+            XFree(children);
+        }
+        current = parent;
+    }
+    return false;
+}
+
+// The window manager names `window` active (when there is one that names any) and the keys go
+// to it.
+bool hasFocus(Display* display, Window window) {
+    X11ErrorTrap trap(display);
+    const Window root = DefaultRootWindow(display);
+    const std::optional<Window> active = activeWindow(display, root);
+    Window focus = None;
+    int revert = 0;
+    XGetInputFocus(display, &focus, &revert);
+    const bool focused = (!active || *active == window) && focus != None && focus != PointerRoot &&
+                         isInside(display, focus, window, root);
+    return trap.sync() == Success && focused;
+}
+
+bool hasWindowManager(Display* display) {
+    return oneValue(display, DefaultRootWindow(display), "_NET_SUPPORTING_WM_CHECK", XA_WINDOW)
+        .has_value();
+}
+
 std::optional<long> processOf(Display* display, Window window) {
     const auto value = oneValue(display, window, "_NET_WM_PID", XA_CARDINAL);
     if (!value || static_cast<long>(*value) <= 0) {
@@ -160,6 +200,15 @@ std::optional<long> windowProcess(Display* display, Window window) {
     return trap.sync() == Success ? result : std::nullopt;
 }
 
+X11Workspace::X11Workspace(Display* display)
+    : display_(display), waits_(std::make_unique<QObject>()) {}
+
+X11Workspace::~X11Workspace() {
+    if (clockWindow_ != None) {
+        XDestroyWindow(display_, clockWindow_);
+    }
+}
+
 std::optional<std::string> X11Workspace::frontmostApplicationId() const {
     return focusedWindowClass(display_);
 }
@@ -177,6 +226,80 @@ std::vector<platform::Application> X11Workspace::applications() const {
     return linuxdesktop::withOpenApplications(
         linuxdesktop::installedApplications(linuxdesktop::applicationFolders()),
         openWindowClasses());
+}
+
+std::optional<platform::WindowId> X11Workspace::focusedWindow() const {
+    return frontWindow(display_);
+}
+
+bool X11Workspace::isOwnWindow(platform::WindowId window) const {
+    return windowProcess(display_, static_cast<Window>(window)) == static_cast<long>(::getpid());
+}
+
+Time X11Workspace::serverTime() {
+    const Atom property = XInternAtom(display_, "_QUILLO_TIME", False);
+    if (clockWindow_ == None) {
+        XSetWindowAttributes attributes{};
+        attributes.event_mask = PropertyChangeMask;
+        attributes.override_redirect = True;
+        clockWindow_ =
+            XCreateWindow(display_, DefaultRootWindow(display_), -1, -1, 1, 1, 0, 0, InputOnly,
+                          CopyFromParent, CWEventMask | CWOverrideRedirect, &attributes);
+    }
+    // Appending nothing changes nothing but still tells the time; the answer is one round trip
+    // away, and events read meanwhile stay queued for the connection's listeners.
+    XChangeProperty(display_, clockWindow_, property, XA_STRING, 8, PropModeAppend, nullptr, 0);
+    XEvent event;
+    XIfEvent(
+        display_, &event,
+        [](Display*, XEvent* e, XPointer arg) -> Bool {
+            return e->type == PropertyNotify &&
+                   e->xproperty.window == *reinterpret_cast<Window*>(arg);
+        },
+        reinterpret_cast<XPointer>(&clockWindow_));
+    return event.xproperty.time;
+}
+
+void X11Workspace::requestFocus(Window window) {
+    X11ErrorTrap trap(display_);
+    if (hasWindowManager(display_)) {
+        XEvent message{};
+        message.xclient.type = ClientMessage;
+        message.xclient.window = window;
+        message.xclient.message_type = XInternAtom(display_, "_NET_ACTIVE_WINDOW", False);
+        message.xclient.format = 32;
+        message.xclient.data.l[0] = 2; // a pager's request: the user asked for it
+        message.xclient.data.l[1] = static_cast<long>(serverTime());
+        XSendEvent(display_, DefaultRootWindow(display_), False,
+                   SubstructureRedirectMask | SubstructureNotifyMask, &message);
+    } else {
+        XRaiseWindow(display_, window);
+        XSetInputFocus(display_, window, RevertToParent, serverTime());
+    }
+    trap.sync();
+}
+
+void X11Workspace::focusWindow(platform::WindowId id, std::chrono::milliseconds limit,
+                               std::function<void(bool)> done) {
+    const auto window = static_cast<Window>(id);
+    requestFocus(window);
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    auto* poll = new QTimer(waits_.get());
+    poll->setInterval(10);
+    QObject::connect(poll, &QTimer::timeout, poll,
+                     [this, poll, window, deadline, done, ticks = 0]() mutable {
+                         const bool focused = hasFocus(display_, window);
+                         if (focused || std::chrono::steady_clock::now() >= deadline) {
+                             poll->deleteLater();
+                             poll->stop();
+                             done(focused);
+                         } else if (++ticks % 10 == 0) {
+                             // A window that was not mapped yet, or not yet managed by the
+                             // window manager, when it was asked for missed the request.
+                             requestFocus(window);
+                         }
+                     });
+    poll->start();
 }
 
 } // namespace quillo::linuxdesktop

@@ -6,11 +6,21 @@
 // input focus, or with the focus following the pointer the top-level window under the pointer;
 // from there the walk goes up to the window that carries WM_CLASS (or down, through a window
 // manager's frame).
+//
+// Giving a window the focus goes through the window manager (_NET_ACTIVE_WINDOW, as a pager
+// asks on the user's behalf, with the server's time of the request, so that no focus-stealing
+// rule holds it back), or without one straight to the window. It has the focus once the window
+// manager names it active and the input focus is in it; both are looked at every 10 ms, and the
+// request is made again every 100 ms until then (a window shown a moment ago may not be managed
+// yet when first asked for).
 #pragma once
 
 #include "platform/Platform.h"
 #include "platform/linux/XlibHeaders.h"
 
+#include <chrono>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -27,16 +37,29 @@ std::optional<long> windowProcess(Display* display, Window window);
 class X11Workspace final : public platform::Workspace {
   public:
     // `display` is a main-thread connection.
-    explicit X11Workspace(Display* display) : display_(display) {}
+    explicit X11Workspace(Display* display);
+    ~X11Workspace() override;
     std::optional<std::string> frontmostApplicationId() const override;
     // The window in front says it was made by this process (_NET_WM_PID, which Qt sets).
     bool ownWindowHasFocus() const override;
     void openUrl(const std::string& url) override;
     // The launcher files of the XDG folders and the windows open on the display.
     std::vector<platform::Application> applications() const override;
+    std::optional<platform::WindowId> focusedWindow() const override;
+    bool isOwnWindow(platform::WindowId window) const override;
+    void focusWindow(platform::WindowId window, std::chrono::milliseconds limit,
+                     std::function<void(bool)> done) override;
 
   private:
+    // The server's time now, read from a property change on a window of its own.
+    Time serverTime();
+    void requestFocus(Window window);
+
     Display* display_;
+    // Never mapped; its property changes carry the server's time.
+    Window clockWindow_ = None;
+    // The parent of the timers that wait for a focus, which go with the workspace.
+    std::unique_ptr<QObject> waits_;
 };
 
 } // namespace quillo::linuxdesktop

@@ -150,6 +150,7 @@ struct SimDesktop::Impl {
           poster([this, &desktop](const KeyEvent& event) { posted(desktop, event); }),
           textInput(scheduler, desktop.field_,
                     [&desktop](const KeyEvent& event) { desktop.toField(event); }),
+          workspace(scheduler),
           files(scheduler, filesRoot.empty()
                                ? std::nullopt
                                : std::optional<std::filesystem::path>(std::move(filesRoot))),
@@ -400,6 +401,22 @@ void SimDesktop::setFrontmostApplication(std::optional<std::string> id) {
 
 void SimDesktop::setOwnWindowFocused(bool focused) {
     impl_->workspace.ownWindowFocused = focused;
+}
+
+void SimDesktop::setFocusedWindow(std::optional<platform::WindowId> window) {
+    impl_->workspace.focused = window;
+}
+
+std::optional<platform::WindowId> SimDesktop::focusedWindow() const {
+    return impl_->workspace.focused;
+}
+
+void SimDesktop::addOwnWindow(platform::WindowId window) {
+    impl_->workspace.ownWindows.push_back(window);
+}
+
+void SimDesktop::setWindowFocusRefused(bool refused) {
+    impl_->workspace.refusesFocus = refused;
 }
 
 void SimDesktop::setSecureInput(bool on) {

@@ -172,6 +172,13 @@ class SimDesktop {
     void setFrontmostApplication(std::optional<std::string> id);
     // One of Quillo's own windows has the keyboard, or no more.
     void setOwnWindowFocused(bool focused);
+    // Windows by number: the one with the focus (1 unless set, the field's), and those that are
+    // Quillo's own. The program giving the focus to a window takes 20 ms, or never happens while
+    // refused.
+    void setFocusedWindow(std::optional<platform::WindowId> window);
+    std::optional<platform::WindowId> focusedWindow() const;
+    void addOwnWindow(platform::WindowId window);
+    void setWindowFocusRefused(bool refused);
     void setSecureInput(bool on);
     // What the secure-input query says it cannot see; empty for a desktop that sees everything.
     void setSecureInputLimitation(std::string limitation);

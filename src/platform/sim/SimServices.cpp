@@ -88,23 +88,53 @@ std::optional<std::string> SimPasteboard::readForField() {
 
 // --- Preferences and the login item -----------------------------------------------------------
 
-std::optional<bool> SimPreferences::boolValue(std::string_view key) const {
+template <typename T>
+std::optional<T> SimPreferences::valueOf(std::string_view key) const {
     auto found = values_.find(key);
     if (found == values_.end()) {
         return std::nullopt;
     }
-    if (const bool* value = std::get_if<bool>(&found->second)) {
+    if (const T* value = std::get_if<T>(&found->second)) {
         return *value;
     }
     return std::nullopt;
+}
+
+std::optional<bool> SimPreferences::boolValue(std::string_view key) const {
+    return valueOf<bool>(key);
 }
 
 void SimPreferences::setBool(std::string_view key, bool value) {
     values_.insert_or_assign(std::string(key), value);
 }
 
+std::optional<std::int64_t> SimPreferences::integerValue(std::string_view key) const {
+    return valueOf<std::int64_t>(key);
+}
+
+void SimPreferences::setInteger(std::string_view key, std::int64_t value) {
+    values_.insert_or_assign(std::string(key), value);
+}
+
 void SimPreferences::plantString(std::string key, std::string value) {
     values_.insert_or_assign(std::move(key), std::move(value));
+}
+
+bool SimWorkspace::isOwnWindow(platform::WindowId window) const {
+    return std::find(ownWindows.begin(), ownWindows.end(), window) != ownWindows.end();
+}
+
+void SimWorkspace::focusWindow(platform::WindowId window, std::chrono::milliseconds limit,
+                               std::function<void(bool)> done) {
+    if (refusesFocus) {
+        scheduler_.scheduleAt(scheduler_.elapsed() + limit, [done] { done(false); });
+        return;
+    }
+    scheduler_.scheduleAt(scheduler_.elapsed() + focusLatency, [this, window, done] {
+        focused = window;
+        ownWindowFocused = isOwnWindow(window);
+        done(true);
+    });
 }
 
 std::optional<std::string> SimLoginItem::setEnabled(bool enabled) {

@@ -59,11 +59,16 @@ class SimPreferences final : public platform::Preferences {
   public:
     std::optional<bool> boolValue(std::string_view key) const override;
     void setBool(std::string_view key, bool value) override;
+    std::optional<std::int64_t> integerValue(std::string_view key) const override;
+    void setInteger(std::string_view key, std::int64_t value) override;
 
     void plantString(std::string key, std::string value);
 
   private:
-    std::map<std::string, std::variant<bool, std::string>, std::less<>> values_;
+    template <typename T>
+    std::optional<T> valueOf(std::string_view key) const;
+
+    std::map<std::string, std::variant<bool, std::string, std::int64_t>, std::less<>> values_;
 };
 
 class SimLoginItem final : public platform::LoginItem {
@@ -144,15 +149,29 @@ class SimNetwork final : public platform::Network {
 
 class SimWorkspace final : public platform::Workspace {
   public:
+    explicit SimWorkspace(VirtualScheduler& scheduler) : scheduler_(scheduler) {}
+
     std::optional<std::string> frontmostApplicationId() const override { return frontmost; }
     bool ownWindowHasFocus() const override { return ownWindowFocused; }
     void openUrl(const std::string& url) override { opened.push_back(url); }
     std::vector<platform::Application> applications() const override { return installed; }
+    std::optional<platform::WindowId> focusedWindow() const override { return focused; }
+    bool isOwnWindow(platform::WindowId window) const override;
+    // The window has the focus `focusLatency` later, or never while `refusesFocus`.
+    void focusWindow(platform::WindowId window, std::chrono::milliseconds limit,
+                     std::function<void(bool)> done) override;
 
     std::optional<std::string> frontmost;
     bool ownWindowFocused = false;
     std::vector<std::string> opened;
     std::vector<platform::Application> installed;
+    std::optional<platform::WindowId> focused = 1;
+    std::vector<platform::WindowId> ownWindows;
+    std::chrono::microseconds focusLatency{20'000};
+    bool refusesFocus = false;
+
+  private:
+    VirtualScheduler& scheduler_;
 };
 
 class SimSecureInput final : public platform::SecureInput {
