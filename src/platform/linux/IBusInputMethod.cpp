@@ -7,6 +7,7 @@
 #include <future>
 #include <iostream>
 #include <mutex>
+#include <thread>
 
 // GLib names a structure's member "signals", which Qt's headers make a keyword; nothing here
 // declares Qt signals.
@@ -29,6 +30,10 @@ namespace {
 // The one input method of the process, which the engine objects that IBus creates report to.
 IBusInputMethod* owner = nullptr;
 IBusEngineClass* simpleClass = nullptr;
+
+// GTK hands a forwarded key back to its own event queue, while it applies a commit at once: a
+// commit right after a forwarded key would overtake it. This long is given for the key to land.
+constexpr std::chrono::milliseconds forwardedKeyLag{40};
 
 constexpr EventFlags typingModifiers =
     platform::flag::control | platform::flag::option | platform::flag::command;
@@ -403,7 +408,9 @@ void IBusInputMethod::replay(const KeyEvent& event) {
     if (event.type != KeyEventType::keyDown || parts_->focused == nullptr) {
         return;
     }
-    if (event.textLength != 0 && (event.flags & typingModifiers) == 0) {
+    // Keys forwarded a moment ago may not have reached the field yet: a key typed after them
+    // takes the same way, or it would land before them.
+    if (event.textLength != 0 && (event.flags & typingModifiers) == 0 && !forwardedLately()) {
         ibus_engine_commit_text(parts_->focused,
                                 ibus_text_new_from_string(utf8Of(event.textView()).c_str()));
         return;
@@ -413,6 +420,7 @@ void IBusInputMethod::replay(const KeyEvent& event) {
     ibus_engine_forward_key_event(parts_->focused, event.native, evdev - 8u, state);
     ibus_engine_forward_key_event(parts_->focused, event.native, evdev - 8u,
                                   state | IBUS_RELEASE_MASK);
+    noteForwarded();
 }
 
 void IBusInputMethod::onMain(const std::function<void()>& work) const {
@@ -448,7 +456,24 @@ void IBusInputMethod::onMain(const std::function<void()>& work) const {
     }
 }
 
+bool IBusInputMethod::forwardedLately() const {
+    return std::chrono::steady_clock::now() <
+           std::chrono::steady_clock::time_point(std::chrono::nanoseconds(forwardedUntil_.load()));
+}
+
+void IBusInputMethod::waitForForwardedKeys() const {
+    const std::chrono::steady_clock::time_point until(
+        std::chrono::nanoseconds(forwardedUntil_.load()));
+    std::this_thread::sleep_until(until);
+}
+
+void IBusInputMethod::noteForwarded() {
+    forwardedUntil_ =
+        (std::chrono::steady_clock::now() + forwardedKeyLag).time_since_epoch().count();
+}
+
 void IBusInputMethod::erase(std::size_t characters, std::size_t codePoints) {
+    waitForForwardedKeys();
     onMain([this, characters, codePoints] {
         IBusEngine* engine = parts_->focused;
         if (engine == nullptr) {
@@ -467,6 +492,7 @@ void IBusInputMethod::erase(std::size_t characters, std::size_t codePoints) {
 }
 
 void IBusInputMethod::commit(std::string_view text) {
+    waitForForwardedKeys();
     onMain([this, text] {
         if (parts_->focused != nullptr) {
             ibus_engine_commit_text(parts_->focused,
@@ -486,6 +512,7 @@ void IBusInputMethod::forwardKey(platform::KeyCode keyCode, EventFlags flags) {
         const auto state = stateForMacFlags(flags, roles_).value_or(0);
         ibus_engine_forward_key_event(engine, *keyval, *evdev - 8u, state);
         ibus_engine_forward_key_event(engine, *keyval, *evdev - 8u, state | IBUS_RELEASE_MASK);
+        noteForwarded();
     });
 }
 

@@ -83,6 +83,10 @@ class IBusInputMethod final : public platform::KeyboardTap, public platform::Tex
                                 std::u16string composed) const;
     void onMain(const std::function<void()>& work) const;
     void registerEngine();
+    // Whether a key forwarded to the field may still be on its way there; then waits for it.
+    bool forwardedLately() const;
+    void waitForForwardedKeys() const;
+    void noteForwarded();
 
     struct Parts;
     std::unique_ptr<Parts> parts_;
@@ -92,6 +96,8 @@ class IBusInputMethod final : public platform::KeyboardTap, public platform::Tex
     bool holding_ = false;
     std::atomic<bool> secureField_{false};
     std::atomic<bool> stopped_{false};
+    // Until when (the steady clock's nanoseconds) the keys forwarded last may be on their way.
+    std::atomic<std::int64_t> forwardedUntil_{0};
     mutable TaskReceiver mainThread_;
 };
 
