@@ -291,6 +291,11 @@ void IBusInputMethod::activate() {
         nullptr);
 }
 
+IBusInputMethod::Engine* IBusInputMethod::unusedEngine(GDBusConnection* connection) {
+    return reinterpret_cast<Engine*>(ibus_engine_new_with_type(
+        engineType(), engineName, "/org/freedesktop/IBus/Engine/1", connection));
+}
+
 KeyEvent IBusInputMethod::eventFor(std::uint32_t keyval, std::uint32_t keycode, std::uint32_t state,
                                    std::u16string composed) const {
     KeyEvent event;

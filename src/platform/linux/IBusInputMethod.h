@@ -33,6 +33,8 @@
 #include <string>
 #include <string_view>
 
+struct _GDBusConnection;
+
 namespace quillo::linuxdesktop {
 
 class IBusInputMethod final : public platform::KeyboardTap, public platform::TextInput {
@@ -76,6 +78,10 @@ class IBusInputMethod final : public platform::KeyboardTap, public platform::Tex
     bool onKey(Engine* engine, std::uint32_t keyval, std::uint32_t keycode, std::uint32_t state);
     void onFocus(Engine* engine, bool in);
     void onContentType(Engine* engine, unsigned purpose);
+    // An engine object exported on `connection` that no input context uses: its commits go out
+    // as signals that nobody reads. For timing the key path without a daemon. Freed with
+    // g_object_unref.
+    static Engine* unusedEngine(_GDBusConnection* connection);
     void stop();
 
   private:
