@@ -1256,6 +1256,28 @@ ime_hotkey_and_cursor)
     expect_entry "aBye!<b>x</b>"
     ;;
 
+ime_selection)
+    # The selection comes with the field's text from Qt, through the copy keys from GTK; the
+    # clipboard is given back.
+    write_snippets "$(snippet '' '[{selection}]' Hotkey '"hotkeyKeyCode":46,"hotkeyModifiers":786432')"
+    printf 'kept' | xclip -selection clipboard -i
+    start_input_method
+    start_entry
+    type_keys 'hello world'
+    xdotool key ctrl+shift+Left
+    xdotool key ctrl+alt+m
+    settle
+    expect_entry "hello [world]"
+    start_window quillo-e2e-qt "$helper" entry quillo-e2e-qt
+    type_keys 'hello world'
+    xdotool key ctrl+shift+Left
+    xdotool key ctrl+alt+m
+    settle
+    expect_entry "hello [world]"
+    after=$(xclip -selection clipboard -o)
+    [ "$after" = "kept" ] || fail "the clipboard holds '$after' afterwards"
+    ;;
+
 ime_macro)
     # Typed text is committed, Left is forwarded to the entry, the Wait is waited.
     steps="$(step 'Type Text' 'abc' 0 0 200),$(step 'Wait' '' 0 0 100)"

@@ -156,6 +156,7 @@ struct IBusInputMethod::Parts {
     IBusBus* bus = nullptr;
     IBusFactory* factory = nullptr;
     IBusEngine* focused = nullptr;
+    unsigned focusedPurpose = IBUS_INPUT_PURPOSE_FREE_FORM;
     bool activateWhenRegistered = false;
     // What the compose tables make of the keys typed, told to the handler; the simple engine
     // follows the same tables and commits it.
@@ -394,6 +395,7 @@ void IBusInputMethod::onFocus(Engine* engine, bool in) {
 
 void IBusInputMethod::onContentType(Engine* engine, unsigned purpose) {
     if (parts_->focused == ibusEngineOf(engine)) {
+        parts_->focusedPurpose = purpose;
         secureField_ = purpose == IBUS_INPUT_PURPOSE_PASSWORD || purpose == IBUS_INPUT_PURPOSE_PIN;
     }
 }
@@ -514,7 +516,17 @@ void IBusInputMethod::forwardKey(platform::KeyCode keyCode, EventFlags flags) {
         if (engine == nullptr || !keyval || !evdev) {
             return;
         }
-        const auto state = stateForMacFlags(flags, roles_).value_or(0);
+        // The replacer's Command-C and Command-V are copy and paste: Ctrl+C and Ctrl+V, and in a
+        // terminal (which says so with its purpose) Ctrl+Shift+C and Ctrl+Shift+V, since Ctrl+C
+        // there interrupts the program.
+        const bool clipboardKey =
+            (flags & platform::flag::modifierMask) == platform::flag::command &&
+            (keyCode == platform::key::c || keyCode == platform::key::v);
+        const guint clipboardState = parts_->focusedPurpose == IBUS_INPUT_PURPOSE_TERMINAL
+                                         ? guint{IBUS_CONTROL_MASK | IBUS_SHIFT_MASK}
+                                         : guint{IBUS_CONTROL_MASK};
+        const auto state =
+            clipboardKey ? clipboardState : stateForMacFlags(flags, roles_).value_or(0);
         ibus_engine_forward_key_event(engine, *keyval, *evdev - 8u, state);
         ibus_engine_forward_key_event(engine, *keyval, *evdev - 8u, state | IBUS_RELEASE_MASK);
         noteForwarded();
@@ -533,6 +545,11 @@ std::optional<std::string> IBusInputMethod::selectedText() const {
         guint anchor = 0;
         ibus_engine_get_surrounding_text(engine, &text, &cursor, &anchor);
         const gchar* all = text != nullptr ? ibus_text_get_text(text) : "";
+        // GTK 3 tells no selection with the text (the anchor is the cursor): the copy keys
+        // find out, and tell an empty selection too.
+        if (cursor == anchor) {
+            return;
+        }
         const auto from = std::min(cursor, anchor);
         const auto to = std::max(cursor, anchor);
         const auto length = static_cast<guint>(g_utf8_strlen(all, -1));

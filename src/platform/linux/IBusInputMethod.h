@@ -66,6 +66,7 @@ class IBusInputMethod final : public platform::KeyboardTap, public platform::Tex
     void erase(std::size_t characters, std::size_t codePoints) override;
     void commit(std::string_view text) override;
     void forwardKey(platform::KeyCode keyCode, platform::EventFlags flags) override;
+    // Where the field tells its selection with its text (Qt); none where it does not (GTK 3).
     std::optional<std::string> selectedText() const override;
 
     // Whether the focused field announced a password or PIN.
