@@ -1256,6 +1256,37 @@ ime_hotkey_and_cursor)
     expect_entry "aBye!<b>x</b>"
     ;;
 
+ime_started_by_ibus)
+    # Choosing the engine starts Quillo through its component file when it is not running.
+    command -v ibus-daemon >/dev/null || { echo "SKIPPED: ibus is not installed (scripts/setup installs it)"; exit 77; }
+    write_snippets "$(snippet omw 'On my way')"
+    export HOME="$work/home" GTK_IM_MODULE=ibus QT_IM_MODULE=ibus XMODIFIERS=@im=ibus
+    mkdir -p "$HOME" "$work/components"
+    sed -e "s|@QUILLO_IBUS_EXEC@|$quillo|" -e 's|@PROJECT_VERSION@|1|' \
+        "$(dirname "$0")/../../src/platform/linux/quillo.xml.in" >"$work/components/quillo.xml"
+    gsettings set org.freedesktop.ibus.general use-system-keyboard-layout true
+    IBUS_COMPONENT_PATH="$work/components:/usr/share/ibus/component" \
+        ibus-daemon --panel=disable --emoji-extension=disable --cache=none >"$work/ibus.out" 2>&1 &
+    daemon=$!
+    pids+=($daemon)
+    for _ in $(seq 200); do
+        ibus list-engine --name-only 2>/dev/null | grep -qx quillo && break
+        kill -0 "$daemon" 2>/dev/null || fail "the IBus daemon ended: $(cat "$work/ibus.out")"
+        sleep 0.05
+    done
+    ibus list-engine --name-only | grep -qx quillo || fail "IBus does not list Quillo's engine"
+    ibus engine quillo 2>/dev/null
+    for _ in $(seq 100); do
+        [ "$(ibus engine 2>/dev/null)" = quillo ] && break
+        sleep 0.05
+    done
+    [ "$(ibus engine 2>/dev/null)" = quillo ] || fail "IBus did not start Quillo: $(cat "$work/ibus.out")"
+    start_entry
+    type_keys 'omw '
+    settle
+    expect_entry "On my way"
+    ;;
+
 ime_selection)
     # The selection comes with the field's text from Qt, through the copy keys from GTK; the
     # clipboard is given back.
