@@ -34,6 +34,7 @@ IBusEngineClass* simpleClass = nullptr;
 // GTK hands a forwarded key back to its own event queue, while it applies a commit at once: a
 // commit right after a forwarded key would overtake it. This long is given for the key to land.
 constexpr std::chrono::milliseconds forwardedKeyLag{40};
+constexpr std::chrono::milliseconds forwardedKeyLagEach{10};
 
 constexpr EventFlags typingModifiers =
     platform::flag::control | platform::flag::option | platform::flag::command;
@@ -474,9 +475,9 @@ void IBusInputMethod::waitForForwardedKeys() const {
     std::this_thread::sleep_until(until);
 }
 
-void IBusInputMethod::noteForwarded() {
-    forwardedUntil_ =
-        (std::chrono::steady_clock::now() + forwardedKeyLag).time_since_epoch().count();
+void IBusInputMethod::noteForwarded(std::size_t keys) {
+    const auto lag = forwardedKeyLag + static_cast<long>(keys) * forwardedKeyLagEach;
+    forwardedUntil_ = (std::chrono::steady_clock::now() + lag).time_since_epoch().count();
 }
 
 void IBusInputMethod::erase(std::size_t characters, std::size_t codePoints) {
@@ -495,6 +496,7 @@ void IBusInputMethod::erase(std::size_t characters, std::size_t codePoints) {
             ibus_engine_forward_key_event(engine, IBUS_KEY_BackSpace, 14, 0);
             ibus_engine_forward_key_event(engine, IBUS_KEY_BackSpace, 14, IBUS_RELEASE_MASK);
         }
+        noteForwarded(characters);
     });
 }
 

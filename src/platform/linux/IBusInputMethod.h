@@ -93,7 +93,7 @@ class IBusInputMethod final : public platform::KeyboardTap, public platform::Tex
     // Whether a key forwarded to the field may still be on its way there; then waits for it.
     bool forwardedLately() const;
     void waitForForwardedKeys() const;
-    void noteForwarded();
+    void noteForwarded(std::size_t keys = 1);
 
     struct Parts;
     std::unique_ptr<Parts> parts_;
