@@ -14,6 +14,7 @@
 #undef signals
 #include <ibus.h>
 #include <xkbcommon/xkbcommon-compose.h>
+#include <xkbcommon/xkbcommon.h>
 
 namespace quillo::linuxdesktop {
 
@@ -145,6 +146,22 @@ std::optional<unsigned> modifierBitOf(guint keyval, const ModifierRoles& roles) 
     }
 }
 
+// What the key types, as the X11 tap tells it: Tab and Return give their control characters,
+// and a key pressed with Ctrl still gives its own.
+std::u16string textOf(guint keyval) {
+    const char32_t character = xkb_keysym_to_utf32(keyval);
+    if (character == 0) {
+        return {};
+    }
+    return QString::fromUcs4(&character, 1).toStdU16String();
+}
+
+// Whether the engine types the text itself: what a field inserts as it is, not a key that
+// does something there (Return, Tab, Backspace are left to the program).
+bool isPrintable(std::u16string_view text) {
+    return !text.empty() && !QChar(text[0]).isNonCharacter() && text[0] >= 0x20 && text[0] != 0x7F;
+}
+
 std::string utf8Of(std::u16string_view units) {
     return QString::fromUtf16(units.data(), static_cast<qsizetype>(units.size()))
         .toUtf8()
@@ -198,12 +215,7 @@ struct IBusInputMethod::Parts {
                 break;
             }
         }
-        const gunichar character = ibus_keyval_to_unicode(keyval);
-        if (character == 0 || g_unichar_iscntrl(character)) {
-            return {};
-        }
-        const char32_t wide = character;
-        return QString::fromUcs4(&wide, 1).toStdU16String();
+        return textOf(keyval);
     }
 };
 
@@ -334,8 +346,8 @@ bool IBusInputMethod::onKey(Engine* engine, std::uint32_t keyval, std::uint32_t 
     const bool press = (state & IBUS_RELEASE_MASK) == 0;
     const bool typing = (macFlagsForState(state & 0xFF, roles_) & typingModifiers) == 0;
     std::u16string composed;
-    if (press && typing && !modifierBitOf(keyval, roles_)) {
-        composed = parts_->composed(keyval);
+    if (press && !modifierBitOf(keyval, roles_)) {
+        composed = typing ? parts_->composed(keyval) : textOf(keyval);
     }
     const KeyEvent event = eventFor(keyval, keycode, state, composed);
     // A key that starts a hold (the space after a shortcut) was typed before it: it goes on.
@@ -362,7 +374,7 @@ bool IBusInputMethod::onKey(Engine* engine, std::uint32_t keyval, std::uint32_t 
     if (simpleClass->process_key_event(ibusEngine, keyval, keycode, state) != FALSE) {
         return true;
     }
-    if (typing && !composed.empty()) {
+    if (typing && isPrintable(composed)) {
         ibus_engine_commit_text(ibusEngine, ibus_text_new_from_string(utf8Of(composed).c_str()));
         return true;
     }
@@ -418,7 +430,8 @@ void IBusInputMethod::replay(const KeyEvent& event) {
     }
     // Keys forwarded a moment ago may not have reached the field yet: a key typed after them
     // takes the same way, or it would land before them.
-    if (event.textLength != 0 && (event.flags & typingModifiers) == 0 && !forwardedLately()) {
+    if (isPrintable(event.textView()) && (event.flags & typingModifiers) == 0 &&
+        !forwardedLately()) {
         ibus_engine_commit_text(parts_->focused,
                                 ibus_text_new_from_string(utf8Of(event.textView()).c_str()));
         return;
