@@ -306,8 +306,11 @@ void IBusInputMethod::activate() {
 }
 
 IBusInputMethod::Engine* IBusInputMethod::unusedEngine(GDBusConnection* connection) {
-    return reinterpret_cast<Engine*>(ibus_engine_new_with_type(
-        engineType(), engineName, "/org/freedesktop/IBus/Engine/1", connection));
+    // A path of its own each: one freed may still be exported until its last reference goes.
+    static int made = 0;
+    const std::string path = "/io/github/quillo/UnusedEngine/" + std::to_string(++made);
+    return reinterpret_cast<Engine*>(
+        ibus_engine_new_with_type(engineType(), engineName, path.c_str(), connection));
 }
 
 KeyEvent IBusInputMethod::eventFor(std::uint32_t keyval, std::uint32_t keycode, std::uint32_t state,
