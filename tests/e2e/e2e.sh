@@ -365,8 +365,7 @@ wait_for_accessibility() {
 # --- The input method ----------------------------------------------------------------------
 
 # Starts an IBus daemon for the case, then Quillo, whose engine it makes the active one; the
-# programs started afterwards hand their keys to it. Options for the daemon may follow (--xim:
-# X programs without an input-method module reach it through XIM).
+# programs started afterwards hand their keys to it. Options for the daemon may follow.
 start_input_method() {
     command -v ibus-daemon >/dev/null || { echo "SKIPPED: ibus is not installed (scripts/setup installs it)"; exit 77; }
     export HOME="$work/home" GTK_IM_MODULE=ibus QT_IM_MODULE=ibus XMODIFIERS=@im=ibus
@@ -1286,17 +1285,6 @@ ime_started_by_ibus)
     type_keys 'omw '
     settle
     expect_entry "On my way"
-    ;;
-
-ime_terminal_xim)
-    # XIM tells the input method nothing of the text: the shortcut goes with forwarded Backspaces.
-    write_snippets "$(snippet omw 'On my way')"
-    start_input_method --xim
-    start_terminal xterm
-    type_keys 'omw '
-    settle
-    got=$(terminal_text)
-    [ "$got" = "On my way" ] || fail "the terminal read '$got'"
     ;;
 
 ime_selection)
