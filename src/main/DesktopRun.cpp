@@ -15,12 +15,13 @@
 
 // After Qt's headers: Xlib's macros (CursorShape, None, Bool) would break them.
 #include "platform/linux/LinuxDesktop.h"
-#include "platform/linux/X11KeyboardTap.h"
 #include "platform/linux/X11Trust.h"
 #include "platform/linux/XdgPaths.h"
 #include "platform/posix/FileLock.h"
 
 #include <csignal>
+#include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <optional>
 #include <sys/prctl.h>
@@ -61,6 +62,8 @@ std::optional<DesktopOptions> parseDesktopOptions(const std::vector<std::string>
             options.tab = args[++i];
         } else if (args[i] == "--quit-when-ready") {
             options.quitWhenReady = true;
+        } else if (args[i] == "--input-method") {
+            options.inputMethod = true;
         } else {
             return std::nullopt;
         }
@@ -87,6 +90,18 @@ void showRequested(ui::QuilloApp& quilloApp, const DesktopOptions& options) {
     }
 }
 
+bool isSet(const char* name, const char* value = nullptr) {
+    const char* set = std::getenv(name);
+    return set != nullptr && set[0] != '\0' && (value == nullptr || std::strcmp(set, value) == 0);
+}
+
+// On Wayland the X display is XWayland's, whose RECORD sees only the X programs: the keys come
+// through the input method there.
+bool inputMethodPreferred(const DesktopOptions& options) {
+    return options.inputMethod || isSet("QUILLO_INPUT_METHOD", "1") || isSet("WAYLAND_DISPLAY") ||
+           isSet("XDG_SESSION_TYPE", "wayland");
+}
+
 } // namespace
 
 int runDesktop(int argc, char** argv, const DesktopOptions& options) {
@@ -94,8 +109,14 @@ int runDesktop(int argc, char** argv, const DesktopOptions& options) {
     keepMemoryPrivate();
     // Held until the desktop's own connections are open (see X11Trust::check).
     linuxdesktop::DisplayConnection firstConnection;
-    if (const std::string reason = linuxdesktop::X11Trust::check(&firstConnection);
-        !reason.empty()) {
+    bool inputMethod = inputMethodPreferred(options);
+    std::string reason = linuxdesktop::X11Trust::check(&firstConnection, !inputMethod);
+    if (!reason.empty() && !inputMethod && linuxdesktop::X11Trust::check(nullptr, false).empty()) {
+        // A server that cannot be watched (no RECORD): the input method sees the keys instead.
+        inputMethod = true;
+        reason = linuxdesktop::X11Trust::check(&firstConnection, false);
+    }
+    if (!reason.empty()) {
         std::cout << "Quillo needs an X11 display. " << reason
                   << " (quillo simulate tries your snippets without one.)" << std::endl;
         return 1;
@@ -119,7 +140,7 @@ int runDesktop(int argc, char** argv, const DesktopOptions& options) {
         return 0;
     }
 
-    auto desktop = linuxdesktop::LinuxDesktop::open();
+    auto desktop = linuxdesktop::LinuxDesktop::open(inputMethod);
     if (!desktop) {
         std::cout << "Quillo needs an X11 display. " << linuxdesktop::X11Trust::check()
                   << std::endl;
@@ -141,7 +162,6 @@ int runDesktop(int argc, char** argv, const DesktopOptions& options) {
     app::AppDelegate delegate(desktop->services());
     startLock.reset();
 
-    auto& tap = desktop->keyboardTap();
     ui::QuilloApp quilloApp(delegate, {.trayAvailable = QSystemTrayIcon::isSystemTrayAvailable(),
                                        .moreAppsUrl = {},
                                        .quit = [] { QApplication::quit(); }});
@@ -155,10 +175,17 @@ int runDesktop(int argc, char** argv, const DesktopOptions& options) {
     desktop->whenSecureInputLimitationChanges(
         &quilloApp, [&quilloApp] { quilloApp.refreshPasswordFieldsNote(); });
     quilloApp.launch();
-    if (delegate.engine() != nullptr && !tap.isRunning()) {
+    if (delegate.engine() != nullptr && !desktop->isKeyboardWatched()) {
         std::cout << "Quillo cannot watch the keyboard: the X display refused to record it."
                   << std::endl;
         return 1;
+    }
+    if (inputMethod) {
+        std::cout << "Quillo reads the keys through its input method (IBus engine \"quillo\")."
+                  << std::endl;
+        if (options.inputMethod) {
+            desktop->activateInputMethod();
+        }
     }
     showRequested(quilloApp, options);
 

@@ -15,6 +15,9 @@ struct DesktopOptions {
     std::optional<std::string> show; // "menu", "onboarding", "settings" or "search"
     std::optional<std::string> tab;  // the settings tab: "snippets", "general", "help", "about"
     bool quitWhenReady = false;
+    // Keys in and text out through Quillo's IBus engine even where the X server could be watched
+    // (QUILLO_INPUT_METHOD=1 does the same), and the engine made the active one.
+    bool inputMethod = false;
 };
 // None when an argument is not one of these switches.
 std::optional<DesktopOptions> parseDesktopOptions(const std::vector<std::string>& args);

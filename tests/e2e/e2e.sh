@@ -384,6 +384,34 @@ wait_for_accessibility() {
         fail "quillo does not follow the accessibility bus"
 }
 
+# --- The input method ----------------------------------------------------------------------
+
+# Starts an IBus daemon for the case, then Quillo, whose engine it makes the active one; the
+# programs started afterwards hand their keys to it. Options for the daemon may follow.
+start_input_method() {
+    command -v ibus-daemon >/dev/null || { echo "SKIPPED: ibus is not installed (scripts/setup installs it)"; exit 77; }
+    export HOME="$work/home" GTK_IM_MODULE=ibus QT_IM_MODULE=ibus XMODIFIERS=@im=ibus
+    mkdir -p "$HOME"
+    # Else `ibus engine` sets the engine's layout on the server, which undoes setxkbmap.
+    gsettings set org.freedesktop.ibus.general use-system-keyboard-layout true
+    ibus-daemon --panel=disable --emoji-extension=disable --cache=none "$@" >"$work/ibus.out" 2>&1 &
+    local daemon=$!
+    pids+=($daemon)
+    for _ in $(seq 200); do
+        ibus list-engine --name-only >/dev/null 2>&1 && break
+        kill -0 "$daemon" 2>/dev/null || fail "the IBus daemon ended: $(cat "$work/ibus.out")"
+        sleep 0.05
+    done
+    # As where the server's keyboard cannot be watched (Wayland): the X11 tap is not started.
+    QUILLO_INPUT_METHOD=1 start_quillo
+    grep -q 'through its input method' "$work/quillo.out" || fail "quillo does not use its input method"
+    for _ in $(seq 100); do
+        ibus engine quillo 2>/dev/null && [ "$(ibus engine 2>/dev/null)" = quillo ] && return
+        sleep 0.05
+    done
+    fail "IBus did not take Quillo's engine: $(cat "$work/ibus.out")"
+}
+
 # --- The cases ------------------------------------------------------------------------------
 
 case "$case_name" in
@@ -1263,6 +1291,151 @@ typed_text_stays_private)
         [ -z "$found" ] || fail "the typed word $word was written to: $found"
     done
     expect_entry "${words[0]} ${words[1]} On my way${words[2]} Be right back${words[3]}"
+    ;;
+
+ime_omw)
+    write_snippets "$(snippet omw 'On my way')"
+    start_input_method
+    start_entry
+    type_keys 'omw and omw '
+    settle
+    expect_entry "On my wayand On my way"
+    ;;
+
+ime_qt)
+    # A Qt field: the shortcut, a hotkey and {cursor}.
+    write_snippets "$(snippet omw 'On my way')" "$(snippet bold '<b>{cursor}</b>')" \
+        "$(snippet '' 'Bye!' Hotkey '"hotkeyKeyCode":46,"hotkeyModifiers":786432')"
+    start_input_method
+    start_window quillo-e2e-qt "$helper" entry quillo-e2e-qt
+    type_keys 'omw '
+    settle
+    xdotool key ctrl+alt+m
+    settle
+    type_keys 'bold '
+    settle
+    type_keys 'x'
+    expect_entry "On my wayBye!<b>x</b>"
+    ;;
+
+ime_hotkey_and_cursor)
+    write_snippets "$(snippet bold '<b>{cursor}</b>')" \
+        "$(snippet '' 'Bye!' Hotkey '"hotkeyKeyCode":46,"hotkeyModifiers":786432')"
+    start_input_method
+    start_entry
+    type_keys 'a'
+    xdotool key ctrl+alt+m
+    settle
+    type_keys 'bold '
+    settle
+    type_keys 'x'
+    expect_entry "aBye!<b>x</b>"
+    ;;
+
+ime_started_by_ibus)
+    # Choosing the engine starts Quillo through its component file when it is not running.
+    command -v ibus-daemon >/dev/null || { echo "SKIPPED: ibus is not installed (scripts/setup installs it)"; exit 77; }
+    write_snippets "$(snippet omw 'On my way')"
+    export HOME="$work/home" GTK_IM_MODULE=ibus QT_IM_MODULE=ibus XMODIFIERS=@im=ibus
+    mkdir -p "$HOME" "$work/components"
+    sed -e "s|@QUILLO_IBUS_EXEC@|$quillo|" -e 's|@PROJECT_VERSION@|1|' \
+        "$(dirname "$0")/../../src/platform/linux/quillo.xml.in" >"$work/components/quillo.xml"
+    gsettings set org.freedesktop.ibus.general use-system-keyboard-layout true
+    IBUS_COMPONENT_PATH="$work/components:/usr/share/ibus/component" \
+        ibus-daemon --panel=disable --emoji-extension=disable --cache=none >"$work/ibus.out" 2>&1 &
+    daemon=$!
+    pids+=($daemon)
+    for _ in $(seq 200); do
+        ibus list-engine --name-only 2>/dev/null | grep -qx quillo && break
+        kill -0 "$daemon" 2>/dev/null || fail "the IBus daemon ended: $(cat "$work/ibus.out")"
+        sleep 0.05
+    done
+    ibus list-engine --name-only | grep -qx quillo || fail "IBus does not list Quillo's engine"
+    ibus engine quillo 2>/dev/null
+    for _ in $(seq 100); do
+        [ "$(ibus engine 2>/dev/null)" = quillo ] && break
+        sleep 0.05
+    done
+    [ "$(ibus engine 2>/dev/null)" = quillo ] || fail "IBus did not start Quillo: $(cat "$work/ibus.out")"
+    start_entry
+    type_keys 'omw '
+    settle
+    expect_entry "On my way"
+    ;;
+
+ime_selection)
+    # The selection comes with the field's text from Qt, through the copy keys from GTK; the
+    # clipboard is given back.
+    write_snippets "$(snippet '' '[{selection}]' Hotkey '"hotkeyKeyCode":46,"hotkeyModifiers":786432')"
+    printf 'kept' | xclip -selection clipboard -i
+    start_input_method
+    start_entry
+    type_keys 'hello world'
+    xdotool key ctrl+shift+Left
+    xdotool key ctrl+alt+m
+    settle
+    expect_entry "hello [world]"
+    start_window quillo-e2e-qt "$helper" entry quillo-e2e-qt
+    type_keys 'hello world'
+    xdotool key ctrl+shift+Left
+    xdotool key ctrl+alt+m
+    settle
+    expect_entry "hello [world]"
+    after=$(xclip -selection clipboard -o)
+    [ "$after" = "kept" ] || fail "the clipboard holds '$after' afterwards"
+    ;;
+
+ime_macro)
+    # Typed text is committed, Left is forwarded to the entry, the Wait is waited.
+    steps="$(step 'Type Text' 'abc' 0 0 200),$(step 'Wait' '' 0 0 100)"
+    steps+=",$(step 'Press Key' '' 123 0 200),$(step 'Type Text' 'Grüße ✓' 0 0 200)"
+    write_snippets "$(snippet mac '' 'After Delimiter' "\"macroSteps\":[$steps]")"
+    printf 'kept' | xclip -selection clipboard -i
+    start_input_method
+    start_entry
+    type_keys 'mac '
+    settle 2
+    after=$(xclip -selection clipboard -o)
+    expect_entry "abGrüße ✓c"
+    [ "$after" = "kept" ] || fail "the clipboard holds '$after' afterwards"
+    ;;
+
+ime_dead_key)
+    # A shortcut typed with a dead key matches what the field shows.
+    command -v setxkbmap >/dev/null || { echo "SKIPPED: setxkbmap is not installed"; exit 77; }
+    setxkbmap us -variant intl || fail "setxkbmap failed"
+    write_snippets "$(snippet 'café' 'Coffee')"
+    start_input_method
+    start_entry
+    type_keys 'a caf'
+    xdotool key dead_acute e space
+    settle
+    xdotool key dead_acute e
+    expect_entry "a Coffeeé"
+    ;;
+
+ime_typing_on_40 | ime_typing_on_150)
+    # Keys typed on while an expansion writes land after it.
+    delay=${case_name#ime_typing_on_}
+    write_snippets "$(snippet omw 'On my way')"
+    start_input_method
+    start_entry
+    got=$(type_line "$delay" 'omw see you omw ok')
+    [ "$got" = "On my waysee you On my wayok" ] || fail "at $delay ms a key the entry holds '$got'"
+    start_window quillo-e2e-qt "$helper" entry quillo-e2e-qt
+    got=$(type_line "$delay" 'omw see you ')
+    [ "$got" = "On my waysee you " ] || fail "at $delay ms a key the Qt field holds '$got'"
+    ;;
+
+ime_password_field)
+    # GTK keeps the input method from a hidden entry; nothing reaches Quillo there.
+    write_snippets "$(snippet omw 'On my way')"
+    start_input_method
+    start_password quillo-e2e-password zenity --password --title=quillo-e2e-password
+    type_keys 'omw '
+    settle
+    got=$(password_text)
+    [ "$got" = "omw " ] || fail "the password field holds '$got'"
     ;;
 
 *)

@@ -17,7 +17,7 @@ std::string summary(const std::optional<DesktopOptions>& options) {
         return "refused";
     }
     return options->show.value_or("-") + " " + options->tab.value_or("-") +
-           (options->quitWhenReady ? " quit" : "");
+           (options->quitWhenReady ? " quit" : "") + (options->inputMethod ? " ime" : "");
 }
 
 TEST(DesktopOptions, ReadsTheScriptsSwitchesAndRefusesEverythingElse) {
@@ -26,6 +26,7 @@ TEST(DesktopOptions, ReadsTheScriptsSwitchesAndRefusesEverythingElse) {
         {{"--show", "menu"}, "menu -"},
         {{"--show", "settings", "--tab", "help"}, "settings help"},
         {{"--quit-when-ready"}, "- - quit"},
+        {{"--input-method", "--show", "menu"}, "menu - ime"},
         {{"--show"}, "refused"},
         {{"--show", "settings", "--tab"}, "refused"},
         {{"--verbose"}, "refused"},

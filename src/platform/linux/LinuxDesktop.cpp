@@ -3,6 +3,7 @@
 #include "platform/linux/AccessibilitySwitch.h"
 #include "platform/linux/AtspiPasswordFields.h"
 #include "platform/linux/CanberraSound.h"
+#include "platform/linux/IBusInputMethod.h"
 #include "platform/linux/InotifyFileWatcher.h"
 #include "platform/linux/LinuxLoginItem.h"
 #include "platform/linux/LinuxPreferences.h"
@@ -38,13 +39,17 @@ class EitherSecureInput : public platform::SecureInput {
     EitherSecureInput(const linuxdesktop::X11SecureInput& grabs,
                       const linuxdesktop::AtspiPasswordFields& fields,
                       const linuxdesktop::AccessibilitySwitch& accessibilitySwitch,
-                      linuxdesktop::X11FrontProgram& front)
-        : grabs_(grabs), fields_(fields), switch_(accessibilitySwitch), front_(front) {}
+                      linuxdesktop::X11FrontProgram& front,
+                      const linuxdesktop::IBusInputMethod& inputMethod)
+        : grabs_(grabs), fields_(fields), switch_(accessibilitySwitch), front_(front),
+          inputMethod_(inputMethod) {}
     bool isSecureInputEnabled() const override {
         // Asked for each key: the key may have been typed in a window whose coming to the front
         // has not been noticed yet, and without a window manager nothing would tell.
         front_.refresh();
-        return fields_.isSecureInputEnabled() || grabs_.isSecureInputEnabled();
+        // A field reached through the input method may say itself that it is one; many do not.
+        return inputMethod_.isSecureField() || fields_.isSecureInputEnabled() ||
+               grabs_.isSecureInputEnabled();
     }
     std::string limitation() const override {
         if (!fields_.available()) {
@@ -65,13 +70,15 @@ class EitherSecureInput : public platform::SecureInput {
     const linuxdesktop::AtspiPasswordFields& fields_;
     const linuxdesktop::AccessibilitySwitch& switch_;
     linuxdesktop::X11FrontProgram& front_;
+    const linuxdesktop::IBusInputMethod& inputMethod_;
 };
 
 } // namespace
 
 struct LinuxDesktop::Parts {
-    explicit Parts(std::unique_ptr<linuxdesktop::X11Connection> opened)
-        : connection(std::move(opened)), keymap(connection->display()), secureInput(*connection),
+    Parts(std::unique_ptr<linuxdesktop::X11Connection> opened, bool useInputMethod)
+        : inputMethodInUse(useInputMethod), trust(!useInputMethod), connection(std::move(opened)),
+          keymap(connection->display()), secureInput(*connection),
           ownKeyboard(linuxdesktop::X11OwnKeyboard::create(connection->display())),
           // Where no key pastes, the text typed is the paste: it has arrived once read.
           eventPoster([this] {
@@ -90,8 +97,11 @@ struct LinuxDesktop::Parts {
     }
 
     // Declared in the order they are made; each uses only those above it.
+    bool inputMethodInUse;
+    linuxdesktop::X11Trust trust;
     std::unique_ptr<linuxdesktop::X11Connection> connection;
     linuxdesktop::X11Keymap keymap;
+    linuxdesktop::IBusInputMethod inputMethod{keymap.roles()};
     linuxdesktop::X11SecureInput secureInput;
     linuxdesktop::AccessibilitySwitch accessibilitySwitch;
     linuxdesktop::AtspiPasswordFields passwordFields;
@@ -99,14 +109,13 @@ struct LinuxDesktop::Parts {
                                                    passwordFields.setFrontProgram(process);
                                                }};
     EitherSecureInput eitherSecureInput{secureInput, passwordFields, accessibilitySwitch,
-                                        frontProgram};
+                                        frontProgram, inputMethod};
     std::unique_ptr<linuxdesktop::X11OwnKeyboard> ownKeyboard;
     linuxdesktop::QtPasteboard pasteboard;
     linuxdesktop::XTestEventPoster eventPoster;
     platform::NoTextInput textInput;
     linuxdesktop::X11KeyboardTap keyboardTap;
     linuxdesktop::X11PasteWatch pasteWatch;
-    linuxdesktop::X11Trust trust;
     linuxdesktop::QtTime time;
     linuxdesktop::X11KeyboardLayout keyboardLayout;
     linuxdesktop::X11Workspace workspace;
@@ -124,7 +133,7 @@ void LinuxDesktop::prepareProcess() {
     XInitThreads();
 }
 
-std::unique_ptr<LinuxDesktop> LinuxDesktop::open() {
+std::unique_ptr<LinuxDesktop> LinuxDesktop::open(bool inputMethod) {
     // Qt's X11 platform sets an error handler of its own when the application starts; this one
     // has to come after it, or a hotkey that another program holds would go unnoticed.
     linuxdesktop::installErrorHandler();
@@ -133,7 +142,7 @@ std::unique_ptr<LinuxDesktop> LinuxDesktop::open() {
         return nullptr;
     }
     std::unique_ptr<LinuxDesktop> desktop(new LinuxDesktop());
-    desktop->parts_ = std::make_unique<Parts>(std::move(connection));
+    desktop->parts_ = std::make_unique<Parts>(std::move(connection), inputMethod);
     return desktop;
 }
 
@@ -148,6 +157,7 @@ LinuxDesktop::~LinuxDesktop() {
 void LinuxDesktop::shutdown() {
     parts_->accessibilitySwitch.stop();
     parts_->eventPoster.stop();
+    parts_->inputMethod.stop();
     parts_->pasteboard.stop();
     // The worker's task uses the poster and the pasteboard: it ends before they go away.
     parts_->time.finish();
@@ -156,9 +166,11 @@ void LinuxDesktop::shutdown() {
 platform::Services LinuxDesktop::services() {
     Parts& p = *parts_;
     return platform::Services{
-        .keyboardTap = p.keyboardTap,
+        .keyboardTap =
+            p.inputMethodInUse ? static_cast<platform::KeyboardTap&>(p.inputMethod) : p.keyboardTap,
         .eventPoster = p.eventPoster,
-        .textInput = p.textInput,
+        .textInput =
+            p.inputMethodInUse ? static_cast<platform::TextInput&>(p.inputMethod) : p.textInput,
         .keyboardLayout = p.keyboardLayout,
         .secureInput = p.eitherSecureInput,
         .accessibilityTrust = p.trust,
@@ -175,8 +187,13 @@ platform::Services LinuxDesktop::services() {
     };
 }
 
-linuxdesktop::X11KeyboardTap& LinuxDesktop::keyboardTap() {
-    return parts_->keyboardTap;
+bool LinuxDesktop::isKeyboardWatched() const {
+    return parts_->inputMethodInUse ? parts_->inputMethod.isRunning()
+                                    : parts_->keyboardTap.isRunning();
+}
+
+void LinuxDesktop::activateInputMethod() {
+    parts_->inputMethod.activate();
 }
 
 void LinuxDesktop::whenSecureInputLimitationChanges(QObject* context,

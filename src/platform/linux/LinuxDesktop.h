@@ -12,10 +12,6 @@
 class QObject;
 
 namespace quillo::linuxdesktop {
-class X11KeyboardTap;
-}
-
-namespace quillo::linuxdesktop {
 
 class LinuxDesktop {
   public:
@@ -23,15 +19,19 @@ class LinuxDesktop {
     // opens a connection.
     static void prepareProcess();
     // None when the X display cannot be opened; X11Trust tells why. Call after the application
-    // object exists.
-    static std::unique_ptr<LinuxDesktop> open();
+    // object exists. With `inputMethod` the keys come in and the text goes out through Quillo's
+    // IBus engine, and the X11 tap is never started: no key is handled twice. The clipboard is
+    // the X display's either way.
+    static std::unique_ptr<LinuxDesktop> open(bool inputMethod = false);
     ~LinuxDesktop();
     LinuxDesktop(const LinuxDesktop&) = delete;
     LinuxDesktop& operator=(const LinuxDesktop&) = delete;
 
     platform::Services services();
-    // For the hotkey grabs, which the start-up keeps in step with the snippets.
-    linuxdesktop::X11KeyboardTap& keyboardTap();
+    // Whether the keyboard source in use has started.
+    bool isKeyboardWatched() const;
+    // Makes Quillo's engine the active IBus engine.
+    void activateInputMethod();
     // `changed` runs on the main loop whenever the secure input's limitation() changes (the
     // accessibility bus comes or goes, the accessibility switch is turned off or on by someone
     // else), until `context` is destroyed.

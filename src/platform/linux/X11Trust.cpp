@@ -19,9 +19,9 @@ void DisplayCloser::operator()(_XDisplay* display) const {
     XCloseDisplay(display);
 }
 
-X11Trust::X11Trust() : reason_(check()) {}
+X11Trust::X11Trust(bool keysThroughX) : reason_(check(nullptr, keysThroughX)) {}
 
-std::string X11Trust::check(DisplayConnection* keepOpen) {
+std::string X11Trust::check(DisplayConnection* keepOpen, bool keysThroughX) {
     if (!isSet("DISPLAY")) {
         if (isSet("WAYLAND_DISPLAY")) {
             return "Wayland session: Quillo needs an X11 session, since Wayland lets no program "
@@ -42,10 +42,11 @@ std::string X11Trust::check(DisplayConnection* keepOpen) {
     int minor = 0;
     int eventBase = 0;
     int errorBase = 0;
-    if (!XRecordQueryVersion(display, &major, &minor)) {
+    if (keysThroughX && !XRecordQueryVersion(display, &major, &minor)) {
         reason = "The X display " + name +
                  " lacks the RECORD extension, which Quillo needs to watch the keyboard.";
-    } else if (!XTestQueryExtension(display, &eventBase, &errorBase, &major, &minor)) {
+    } else if (keysThroughX &&
+               !XTestQueryExtension(display, &eventBase, &errorBase, &major, &minor)) {
         reason = "The X display " + name +
                  " lacks the XTEST extension, which Quillo needs to type for you.";
     }

@@ -22,7 +22,9 @@ using DisplayConnection = std::unique_ptr<_XDisplay, DisplayCloser>;
 class X11Trust final : public platform::AccessibilityTrust {
   public:
     // Looks at the display once: whether it is reachable does not change while the program runs.
-    X11Trust();
+    // Without `keysThroughX` the keys come and go through the input method, and neither RECORD
+    // nor XTEST is asked for: the display is still the clipboard's.
+    explicit X11Trust(bool keysThroughX = true);
     bool isTrusted() const override { return reason_.empty(); }
     // There is nothing to ask the system for.
     void requestTrust() override {}
@@ -33,7 +35,7 @@ class X11Trust final : public platform::AccessibilityTrust {
     // whose last client leaves starts afresh and drops whoever connects at that moment (a bare
     // Xvfb or an xinit session has no other client), so the program start keeps it open until
     // its own connections are made.
-    static std::string check(DisplayConnection* keepOpen = nullptr);
+    static std::string check(DisplayConnection* keepOpen = nullptr, bool keysThroughX = true);
 
   private:
     std::string reason_;
