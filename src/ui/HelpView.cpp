@@ -284,6 +284,11 @@ HelpView::HelpView(QWidget* parent) : QScrollArea(parent) {
                                               tr("Plays a short sound each time a snippet expands "
                                                  "— a confirmation that the shortcut was "
                                                  "recognised.")),
+                            new HelpParagraph(tr("Search window hotkey"),
+                                              tr("Opens a small window at the pointer where you "
+                                                 "find any snippet by typing and write it with "
+                                                 "Return, where you were typing (Ctrl+Alt+Space "
+                                                 "unless a snippet has it). Escape closes it.")),
                             new HelpParagraph(tr("Launch at login"),
                                               tr("Quillo starts automatically when you log in, "
                                                  "through an entry in ~/.config/autostart. "
@@ -294,18 +299,21 @@ HelpView::HelpView(QWidget* parent) : QScrollArea(parent) {
         new HelpSection(tr("Keyboard and Password Fields"), QStringLiteral("lock.shield"),
                         {
                             new HelpParagraph(tr("Why is it required?"),
-                                              tr("Quillo listens to keystrokes globally through "
-                                                 "the X server (its RECORD extension) and types "
-                                                 "through its XTEST extension, so it needs an "
-                                                 "X11 session. Without them, expansion does not "
-                                                 "work.")),
+                                              tr("In an X11 session Quillo listens to keystrokes "
+                                                 "globally through the X server (its RECORD "
+                                                 "extension) and types through its XTEST "
+                                                 "extension. Where the X server cannot be watched "
+                                                 "(a Wayland session), it reads and writes through "
+                                                 "its own input method instead: the input source "
+                                                 "\"Quillo\" of IBus.")),
                             new HelpParagraph(
                                 tr("If expansion stops working"),
-                                tr("Quillo needs an X11 session: on a Wayland session, log out and "
-                                   "choose an X11 (Xorg) session at the login screen. Password "
-                                   "fields are recognised through the accessibility bus "
-                                   "(at-spi2-core); the About tab says so when Quillo cannot see "
-                                   "them.")),
+                                tr("On a Wayland session, add Quillo as an input source (GNOME "
+                                   "Settings: Keyboard, Input Sources, \"+ Add Input Source...\", "
+                                   "Other, \"Quillo\") and choose it, or log in to an X11 (Xorg) "
+                                   "session. Password fields are recognised through the "
+                                   "accessibility bus (at-spi2-core); the About tab says so when "
+                                   "Quillo cannot see them.")),
                             new HelpNote(tr("Secure Input fields (e.g. password fields) are "
                                             "never processed — this is an intentional security "
                                             "measure.")),
