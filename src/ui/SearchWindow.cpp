@@ -57,19 +57,7 @@ class SearchResultsModel : public QAbstractListModel {
         if (!index.isValid() || index.row() >= rowCount()) {
             return {};
         }
-        const model::Snippet& snippet = snippetAt(index.row());
-        switch (role) {
-        case Qt::DisplayRole:
-        case Qt::AccessibleTextRole:
-            return SnippetRow::title(snippet, keyboardLayout_);
-        case Qt::ToolTipRole:
-        case SnippetRow::replacementRole:
-            return QString::fromStdString(snippet.replacement);
-        case SnippetRow::isEnabledRole:
-            return true;
-        default:
-            return {};
-        }
+        return SnippetRow::data(snippetAt(index.row()), role, keyboardLayout_);
     }
 
   private:

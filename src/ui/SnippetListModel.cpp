@@ -85,21 +85,7 @@ QVariant SnippetListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount()) {
         return {};
     }
-    const model::Snippet& snippet = snippetAt(index.row());
-    switch (role) {
-    case Qt::DisplayRole:
-    case Qt::AccessibleTextRole:
-        return SnippetRow::title(snippet, keyboardLayout_);
-    case Qt::ToolTipRole:
-    case SnippetRow::replacementRole:
-        return QString::fromStdString(snippet.replacement);
-    case SnippetRow::isEnabledRole:
-        return snippet.isEnabled;
-    case SnippetRow::idRole:
-        return QString::fromStdString(snippet.id.toString());
-    default:
-        return {};
-    }
+    return SnippetRow::data(snippetAt(index.row()), role, keyboardLayout_);
 }
 
 } // namespace quillo::ui

@@ -18,6 +18,24 @@ constexpr int sideMargin = 8; // left and right of the row
 
 } // namespace
 
+QVariant SnippetRow::data(const model::Snippet& snippet, int role,
+                          const platform::KeyboardLayout& keyboardLayout) {
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::AccessibleTextRole:
+        return title(snippet, keyboardLayout);
+    case Qt::ToolTipRole:
+    case replacementRole:
+        return QString::fromStdString(snippet.replacement);
+    case isEnabledRole:
+        return snippet.isEnabled;
+    case idRole:
+        return QString::fromStdString(snippet.id.toString());
+    default:
+        return {};
+    }
+}
+
 QString SnippetRow::title(const model::Snippet& snippet,
                           const platform::KeyboardLayout& keyboardLayout) {
     if (snippet.triggerMode != model::Snippet::TriggerMode::hotkey) {

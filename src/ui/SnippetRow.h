@@ -26,6 +26,10 @@ class SnippetRow : public QStyledItemDelegate {
 
     static QString title(const model::Snippet& snippet,
                          const platform::KeyboardLayout& keyboardLayout);
+    // What a list model answers for a snippet's row in each of the roles above, so that every
+    // list of snippets draws and reads the same.
+    static QVariant data(const model::Snippet& snippet, int role,
+                         const platform::KeyboardLayout& keyboardLayout);
 
     using QStyledItemDelegate::QStyledItemDelegate;
 

@@ -4,9 +4,7 @@
 #include <QThread>
 #include <chrono>
 #include <clocale>
-#include <future>
 #include <iostream>
-#include <mutex>
 #include <thread>
 
 // GLib names a structure's member "signals", which Qt's headers make a keyword; nothing here
@@ -448,36 +446,7 @@ void IBusInputMethod::replay(const KeyEvent& event) {
 }
 
 void IBusInputMethod::onMain(const std::function<void()>& work) const {
-    if (QThread::currentThread() == mainThread_.thread()) {
-        work();
-        return;
-    }
-    if (stopped_) {
-        return;
-    }
-    // As the clipboard's calls: the work refers to the caller's locals, so a caller that stops
-    // waiting marks it abandoned under the lock it runs under.
-    struct Call {
-        std::mutex mutex;
-        bool abandoned = false;
-        std::promise<void> done;
-    };
-    auto call = std::make_shared<Call>();
-    auto finished = call->done.get_future();
-    mainThread_.post([work, call] {
-        std::lock_guard lock(call->mutex);
-        if (!call->abandoned) {
-            work();
-            call->done.set_value();
-        }
-    });
-    while (finished.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
-        if (stopped_) {
-            std::lock_guard lock(call->mutex);
-            call->abandoned = true;
-            return;
-        }
-    }
+    mainThread_.runAndWait(work, stopped_);
 }
 
 bool IBusInputMethod::forwardedLately() const {

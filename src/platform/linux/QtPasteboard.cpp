@@ -7,8 +7,6 @@
 #include <QThread>
 #include <QTimer>
 #include <chrono>
-#include <future>
-#include <mutex>
 
 namespace quillo::linuxdesktop {
 
@@ -64,37 +62,7 @@ bool QtPasteboard::isEmptied() const {
 }
 
 void QtPasteboard::onMain(const std::function<void()>& work) const {
-    if (QThread::currentThread() == thread()) {
-        work();
-        return;
-    }
-    if (stopped_) {
-        return;
-    }
-    // The work refers to the caller's locals: a caller that stops waiting marks the call
-    // abandoned, under the lock that the work runs under, so that it never runs afterwards.
-    struct Call {
-        std::mutex mutex;
-        bool abandoned = false;
-        std::promise<void> done;
-    };
-    auto call = std::make_shared<Call>();
-    auto finished = call->done.get_future();
-    mainThread_.post([work, call] {
-        std::lock_guard lock(call->mutex);
-        if (!call->abandoned) {
-            work();
-            call->done.set_value();
-        }
-    });
-    // Waits in slices, so that a quit while the main loop can no longer answer ends the wait.
-    while (finished.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
-        if (stopped_) {
-            std::lock_guard lock(call->mutex);
-            call->abandoned = true;
-            return;
-        }
-    }
+    mainThread_.runAndWait(work, stopped_);
 }
 
 std::vector<platform::PasteboardItem> QtPasteboard::items() const {

@@ -2,6 +2,11 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QThread>
+#include <chrono>
+#include <future>
+#include <memory>
+#include <mutex>
 #include <utility>
 
 #if defined(__has_feature)
@@ -58,6 +63,40 @@ class TaskEvent final : public QEvent {
 
 void TaskReceiver::post(std::function<void()> task) {
     QCoreApplication::postEvent(this, new TaskEvent(std::move(task)));
+}
+
+void TaskReceiver::runAndWait(const std::function<void()>& work, const std::atomic<bool>& stopped) {
+    if (QThread::currentThread() == thread()) {
+        work();
+        return;
+    }
+    if (stopped) {
+        return;
+    }
+    // A caller that stops waiting marks the call abandoned, under the lock that the work runs
+    // under, so that it never runs afterwards.
+    struct Call {
+        std::mutex mutex;
+        bool abandoned = false;
+        std::promise<void> done;
+    };
+    auto call = std::make_shared<Call>();
+    auto finished = call->done.get_future();
+    post([work, call] {
+        std::lock_guard lock(call->mutex);
+        if (!call->abandoned) {
+            work();
+            call->done.set_value();
+        }
+    });
+    // Waits in slices, so that a quit while the loop can no longer answer ends the wait.
+    while (finished.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
+        if (stopped) {
+            std::lock_guard lock(call->mutex);
+            call->abandoned = true;
+            return;
+        }
+    }
 }
 
 bool TaskReceiver::event(QEvent* received) {

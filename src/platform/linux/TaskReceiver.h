@@ -10,6 +10,7 @@
 #pragma once
 
 #include <QObject>
+#include <atomic>
 #include <functional>
 
 namespace quillo::linuxdesktop {
@@ -23,6 +24,10 @@ class TaskReceiver final : public QObject {
     // May be called on any thread. A task still queued when the receiver is destroyed is
     // dropped without running.
     void post(std::function<void()> task);
+    // Runs the work on the receiver's thread and waits for its end; on that thread it runs at
+    // once. Once `stopped` is set (a quit, when that thread's loop may no longer answer) the
+    // wait ends and work not yet begun never runs, since it may refer to the caller's locals.
+    void runAndWait(const std::function<void()>& work, const std::atomic<bool>& stopped);
 
   protected:
     bool event(QEvent* received) override;
