@@ -7,6 +7,8 @@
 #include "platform/Platform.h"
 #include "platform/sim/SimDesktop.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdlib>
 #include <filesystem>
@@ -113,5 +115,14 @@ class ScratchFolder {
   private:
     std::filesystem::path path_;
 };
+
+// The nearest-rank percentile of the samples: the smallest that at least `fraction` of them do
+// not exceed.
+inline double percentile(std::vector<double> values, double fraction) {
+    std::sort(values.begin(), values.end());
+    const auto rank =
+        static_cast<std::size_t>(std::ceil(fraction * static_cast<double>(values.size())));
+    return values[std::max<std::size_t>(rank, 1) - 1];
+}
 
 } // namespace quillo::bench

@@ -25,6 +25,8 @@
 
 namespace {
 
+using quillo::bench::percentile;
+
 using namespace quillo;
 using Clock = std::chrono::steady_clock;
 
@@ -32,13 +34,6 @@ constexpr std::size_t snippetCount = 10'000;
 
 double msSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-double percentile(std::vector<double> values, double fraction) {
-    std::sort(values.begin(), values.end());
-    const auto rank =
-        static_cast<std::size_t>(std::ceil(fraction * static_cast<double>(values.size())));
-    return values[std::max<std::size_t>(rank, 1) - 1];
 }
 
 std::string milliseconds(double ms) {
