@@ -1436,6 +1436,22 @@ ime_password_field)
     settle
     got=$(password_text)
     [ "$got" = "omw " ] || fail "the password field holds '$got'"
+    # A field that says it is for a password, with its text shown: the same program expands in
+    # a field of another purpose, and not in this one.
+    /usr/bin/python3 -c 'import gi; gi.require_version("Gtk", "3.0")' 2>/dev/null ||
+        fail "python3-gi and GTK's introspection data are missing (scripts/setup installs them)"
+    for purpose in free_form password pin; do
+        start_window "quillo-e2e-$purpose" /usr/bin/python3 "$(dirname "$0")/purpose_entry.py" \
+            "quillo-e2e-$purpose" "$purpose"
+        type_keys 'omw '
+        settle
+        got=$(entry_text)
+        case $purpose in
+        free_form) want="On my way" ;;
+        *) want="omw " ;;
+        esac
+        [ "$got" = "$want" ] || fail "the $purpose field holds '$got', expected '$want'"
+    done
     ;;
 
 *)
