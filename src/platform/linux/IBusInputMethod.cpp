@@ -389,6 +389,7 @@ void IBusInputMethod::onFocus(Engine* engine, bool in) {
             return;
         }
         parts_->focused = ibusEngine;
+        ++focusChanges_;
         guint purpose = 0;
         guint hints = 0;
         ibus_engine_get_content_type(ibusEngine, &purpose, &hints);

@@ -71,6 +71,8 @@ class IBusInputMethod final : public platform::KeyboardTap, public platform::Tex
 
     // Whether the focused field announced a password or PIN.
     bool isSecureField() const { return secureField_.load(); }
+    // How many times a field has taken the focus; a field's keys come after its focus.
+    std::uint64_t focusChanges() const { return focusChanges_.load(); }
 
     // The engine's answer to a key press or release as IBus reports it (key symbol, evdev key
     // code, X state), for the engine object and the benchmark: true when the field is not to
@@ -102,6 +104,7 @@ class IBusInputMethod final : public platform::KeyboardTap, public platform::Tex
     bool started_ = false;
     bool holding_ = false;
     std::atomic<bool> secureField_{false};
+    std::atomic<std::uint64_t> focusChanges_{0};
     std::atomic<bool> stopped_{false};
     // Until when (the steady clock's nanoseconds) the keys forwarded last may be on their way.
     std::atomic<std::int64_t> forwardedUntil_{0};

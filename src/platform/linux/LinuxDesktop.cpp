@@ -40,13 +40,18 @@ class EitherSecureInput : public platform::SecureInput {
                       const linuxdesktop::AtspiPasswordFields& fields,
                       const linuxdesktop::AccessibilitySwitch& accessibilitySwitch,
                       linuxdesktop::X11FrontProgram& front,
-                      const linuxdesktop::IBusInputMethod& inputMethod)
+                      const linuxdesktop::IBusInputMethod& inputMethod, bool inputMethodInUse)
         : grabs_(grabs), fields_(fields), switch_(accessibilitySwitch), front_(front),
-          inputMethod_(inputMethod) {}
+          inputMethod_(inputMethod), inputMethodInUse_(inputMethodInUse) {}
     bool isSecureInputEnabled() const override {
-        // Asked for each key: the key may have been typed in a window whose coming to the front
-        // has not been noticed yet, and without a window manager nothing would tell.
-        front_.refresh();
+        // Through X, asked for each key: the key may have been typed in a window whose coming to
+        // the front has not been noticed yet, and without a window manager nothing would tell.
+        // Through the input method a field's keys come after its focus on the same channel, so
+        // a look at each focus is enough, and every program's keys are spared the round trips.
+        if (!inputMethodInUse_ || inputMethod_.focusChanges() != seenFocusChanges_) {
+            seenFocusChanges_ = inputMethod_.focusChanges();
+            front_.refresh();
+        }
         // A field reached through the input method may say itself that it is one; many do not.
         return inputMethod_.isSecureField() || fields_.isSecureInputEnabled() ||
                grabs_.isSecureInputEnabled();
@@ -71,6 +76,8 @@ class EitherSecureInput : public platform::SecureInput {
     const linuxdesktop::AccessibilitySwitch& switch_;
     linuxdesktop::X11FrontProgram& front_;
     const linuxdesktop::IBusInputMethod& inputMethod_;
+    const bool inputMethodInUse_;
+    mutable std::uint64_t seenFocusChanges_ = 0;
 };
 
 } // namespace
@@ -108,8 +115,8 @@ struct LinuxDesktop::Parts {
     linuxdesktop::X11FrontProgram frontProgram{*connection, [this](std::optional<long> process) {
                                                    passwordFields.setFrontProgram(process);
                                                }};
-    EitherSecureInput eitherSecureInput{secureInput, passwordFields, accessibilitySwitch,
-                                        frontProgram, inputMethod};
+    EitherSecureInput eitherSecureInput{secureInput,  passwordFields, accessibilitySwitch,
+                                        frontProgram, inputMethod,    inputMethodInUse};
     std::unique_ptr<linuxdesktop::X11OwnKeyboard> ownKeyboard;
     linuxdesktop::QtPasteboard pasteboard;
     linuxdesktop::XTestEventPoster eventPoster;
