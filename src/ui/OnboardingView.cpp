@@ -8,7 +8,6 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -85,6 +84,8 @@ OnboardingView::OnboardingView(app::PermissionsManager& permissions, model::AppS
     // A fixed width, so that the centred label is laid out at the width its lines wrap to.
     explanation_->setFixedWidth(350);
     typography::makeSecondary(explanation_);
+    // The window's size is fixed, and its layout would give the label the height of fewer lines.
+    explanation_->setMinimumHeight(explanation_->heightForWidth(explanation_->width()));
     column->addWidget(explanation_, 0, Qt::AlignHCenter);
 
     granted_ = new QWidget(this);
@@ -168,8 +169,11 @@ OnboardingView::OnboardingView(app::PermissionsManager& permissions, model::AppS
         auto* commandRow = new QWidget(source_);
         auto* row = new QHBoxLayout(commandRow);
         row->setContentsMargins(0, 0, 0, 0);
-        sourceCommand_ = new QLineEdit(commandRow);
-        sourceCommand_->setReadOnly(true);
+        // Whole, on as many lines as it takes: it is to be read as well as copied.
+        sourceCommand_ = new QLabel(commandRow);
+        sourceCommand_->setTextFormat(Qt::PlainText);
+        sourceCommand_->setWordWrap(true);
+        sourceCommand_->setTextInteractionFlags(Qt::TextSelectableByMouse);
         sourceCommand_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
         copyCommand_ = new QPushButton(tr("Copy"), commandRow);
         copyCommand_->setToolTip(tr("Copy the command, to paste it in a terminal"));

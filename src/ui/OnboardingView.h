@@ -22,7 +22,6 @@
 #include <functional>
 
 class QLabel;
-class QLineEdit;
 class QPushButton;
 
 namespace quillo::ui {
@@ -44,7 +43,7 @@ class OnboardingView : public QWidget {
     // While Quillo is not an input source: what is missing, how to add it, and the command.
     QWidget* inputSourceGroup() const { return source_; }
     QLabel* inputSourceSteps() const { return sourceSteps_; }
-    QLineEdit* inputSourceCommand() const { return sourceCommand_; }
+    QLabel* inputSourceCommand() const { return sourceCommand_; }
     QPushButton* copyCommandButton() const { return copyCommand_; }
     QPushButton* keyboardSettingsButton() const { return openSettings_; }
     // Says what keeps Quillo from the keyboard, under the grant button.
@@ -78,7 +77,7 @@ class OnboardingView : public QWidget {
     QPushButton* openSettings_;
     QLabel* sourceProblem_;
     QLabel* sourceSteps_;
-    QLineEdit* sourceCommand_;
+    QLabel* sourceCommand_;
     QPushButton* copyCommand_;
     QLabel* passwordFieldsNote_;
     model::Observable::Subscription subscription_;
