@@ -223,7 +223,7 @@ void OnboardingView::refresh() {
         showInputSource(*source);
     }
     tryIt_->setText(source && !source->selected
-                        ? tr("Then select Quillo among your input sources and try the example "
+                        ? tr("Select Quillo among your input sources, then try the example "
                              "snippets: type omw and a space in any text field.")
                         : tr("Try the example snippets: type omw and a space in any text field."));
 }
