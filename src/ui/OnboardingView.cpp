@@ -102,7 +102,9 @@ OnboardingView::OnboardingView(app::PermissionsManager& permissions, model::AppS
         auto* check = new QLabel(label);
         check->setPixmap(symbolIcon(QStringLiteral("checkmark.circle.fill"), green)
                              .pixmap(QSize(side, side), devicePixelRatioF()));
-        auto* text = new QLabel(tr("Quillo can see the keyboard"), label);
+        auto* text = new QLabel(inputMethod ? tr("Quillo is an input source")
+                                            : tr("Quillo can see the keyboard"),
+                                label);
         text->setFont(font);
         typography::setTextColor(text, green);
         row->addWidget(check);
