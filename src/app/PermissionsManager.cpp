@@ -7,6 +7,10 @@ namespace quillo::app {
 PermissionsManager::PermissionsManager(platform::AccessibilityTrust& trust, platform::Time& time)
     : trust_(trust), time_(time) {
     isAccessibilityGranted_ = trust_.isTrusted();
+    inputSource_ = trust_.inputSource();
+    if (isInputSourceMissing()) {
+        startPolling();
+    }
 }
 
 void PermissionsManager::setAccessibilityGranted(bool granted) {
@@ -37,8 +41,15 @@ void PermissionsManager::startPolling() {
 }
 
 void PermissionsManager::checkPermission() {
-    setAccessibilityGranted(trust_.isTrusted());
-    if (isAccessibilityGranted_) {
+    auto source = trust_.inputSource();
+    const bool sourceChanged = source != inputSource_;
+    inputSource_ = std::move(source);
+    const bool granted = trust_.isTrusted();
+    if (granted != isAccessibilityGranted_ || sourceChanged) {
+        isAccessibilityGranted_ = granted;
+        notify();
+    }
+    if (isAccessibilityGranted_ && !isInputSourceMissing()) {
         setPollTimer(nullptr);
     }
 }

@@ -2,8 +2,12 @@
 // the user grants it, so that the menu and the onboarding window update by themselves while the
 // user is in the system's settings.
 //
-// Once access is granted the watch stops: a later withdrawal is not noticed here. Observers hear
-// of each property that really changes: the grant, and the watch starting or stopping.
+// Where the keys come through an input method, Quillo works once it is also one of the
+// desktop's input sources: the watch follows that too, from the start, until both are in place.
+//
+// Once access is granted (and the source added) the watch stops: a later withdrawal is not
+// noticed here. Observers hear of each property that really changes: the grant, the input
+// source, and the watch starting or stopping.
 #pragma once
 
 #include "model/Observable.h"
@@ -11,6 +15,7 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
 
 namespace quillo::app {
 
@@ -18,11 +23,16 @@ class PermissionsManager : public model::Observable {
   public:
     static constexpr std::chrono::milliseconds pollInterval{1000};
 
-    // Reads the trust state at once.
+    // Reads the trust state and the input source at once, and watches while the source is
+    // missing.
     PermissionsManager(platform::AccessibilityTrust& trust, platform::Time& time);
 
     // The last known trust state.
     bool isAccessibilityGranted() const { return isAccessibilityGranted_; }
+    // What the desktop said last of Quillo's input source; none where the keys come another way.
+    const std::optional<platform::InputSource>& inputSource() const { return inputSource_; }
+    // The keys come through an input method and Quillo is not (known to be) an input source.
+    bool isInputSourceMissing() const { return inputSource_ && !inputSource_->added; }
     // For the start-up poll of the application, which watches the trust state on its own.
     void setAccessibilityGranted(bool granted);
 
@@ -33,7 +43,8 @@ class PermissionsManager : public model::Observable {
     void requestAccess();
     // (Re)starts the watch; the first look is one interval later.
     void startPolling();
-    // One look at the trust state; the watch stops at the first look that finds access.
+    // One look at the trust state and the input source; the watch stops at the first look that
+    // finds both.
     void checkPermission();
 
   private:
@@ -42,6 +53,7 @@ class PermissionsManager : public model::Observable {
     platform::AccessibilityTrust& trust_;
     platform::Time& time_;
     bool isAccessibilityGranted_ = false;
+    std::optional<platform::InputSource> inputSource_;
     // Destroying it stops the watch, also when the manager goes first.
     std::unique_ptr<platform::Timer> pollTimer_;
 };

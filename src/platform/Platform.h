@@ -227,15 +227,40 @@ class SecureInput {
     virtual std::string limitation() const { return {}; }
 };
 
+// Where the keys come through an input method, the user chooses it among the desktop's input
+// sources in place of the layout's (IBus runs one engine per text field); until then no key
+// reaches Quillo. What the desktop says of Quillo's source, and how to add it.
+struct InputSource {
+    // Quillo is among the input sources: it types whenever that source is selected.
+    bool added = false;
+    // It is the source selected now; false also where that cannot be told.
+    bool selected = false;
+    // Why the desktop cannot say whether it is added; empty when it can.
+    std::string unknownReason;
+    // How to add it, in the desktop's own words, one step a line.
+    std::vector<std::string> steps;
+    // A command that adds it and keeps every source the user has; empty where there is none.
+    std::string command;
+    // Whether the request for access opens the desktop's keyboard settings.
+    bool requestOpensSettings = false;
+    bool operator==(const InputSource&) const = default;
+};
+
 // Whether the process may watch and synthesise keyboard input.
 class AccessibilityTrust {
   public:
     virtual ~AccessibilityTrust() = default;
     virtual bool isTrusted() const = 0;
-    // Asks the system to offer the permission to the user, where such a prompt exists.
+    // Asks the system to offer the permission to the user, where such a prompt exists (and
+    // opens the keyboard settings where the input source is still to be added).
     virtual void requestTrust() = 0;
     // A sentence for the user on why the process is not trusted; empty when it is.
     virtual std::string untrustedReason() const = 0;
+    // Where the keys come through an input method: whether Quillo is an input source; none where
+    // the keys come another way. Asked once a second on the main thread, which every key of
+    // every program waits for there: it answers from what it has, never waiting on another
+    // process.
+    virtual std::optional<InputSource> inputSource() const { return std::nullopt; }
 };
 
 // ---------------------------------------------------------------------------------------------

@@ -25,6 +25,8 @@ MenuBarView::MenuBarView(model::SnippetStore& snippetStore, model::AppSettings& 
     QMenu& menu = *menu_;
 
     grant_ = menu.addAction(tr("Check Keyboard Access..."));
+    // The steps to add the input source show over the item.
+    menu.setToolTipsVisible(true);
     connect(grant_, &QAction::triggered, this, [this] {
         permissions_.requestAccess();
         call(actions_.explainAccess);
@@ -69,8 +71,19 @@ MenuBarView::~MenuBarView() = default;
 
 void MenuBarView::refresh() {
     const bool granted = permissions_.isAccessibilityGranted();
-    grant_->setVisible(!granted);
-    grantSeparator_->setVisible(!granted);
+    const bool sourceMissing = granted && permissions_.isInputSourceMissing();
+    grant_->setVisible(!granted || sourceMissing);
+    grantSeparator_->setVisible(!granted || sourceMissing);
+    grant_->setText(sourceMissing ? tr("Not an Input Source: Add Quillo...")
+                                  : tr("Check Keyboard Access..."));
+    QString steps;
+    if (sourceMissing) {
+        for (const std::string& step : permissions_.inputSource()->steps) {
+            steps +=
+                (steps.isEmpty() ? QString() : QStringLiteral("\n")) + QString::fromStdString(step);
+        }
+    }
+    grant_->setToolTip(steps);
 
     const bool enabled = appSettings_.isExpansionEnabled();
     toggle_->setChecked(enabled);

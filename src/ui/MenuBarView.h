@@ -1,6 +1,8 @@
 // The tray icon's menu, Quillo's main control surface: the way to grant access while it is
-// missing, the global switch, the number of snippets, and the ways to the settings window, the
-// update check, the maker's other applications and Quit.
+// missing (or, where the keys come through the input method, to add Quillo as an input source:
+// the item opens the settings and the onboarding window with the steps), the global switch, the
+// number of snippets, and the ways to the settings window, the update check, the maker's other
+// applications and Quit.
 //
 // The menu keeps no state of its own: it is brought up to date from the shared objects whenever
 // one of the values it shows changes.

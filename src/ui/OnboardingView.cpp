@@ -3,6 +3,9 @@
 #include "ui/Symbols.h"
 #include "ui/Typography.h"
 
+#include <QClipboard>
+#include <QFontDatabase>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -68,14 +71,22 @@ OnboardingView::OnboardingView(app::PermissionsManager& permissions, model::AppS
     title->setFont(typography::title());
     column->addWidget(title, 0, Qt::AlignHCenter);
 
-    auto* explanation = textLabel(tr("Quillo watches your typing through the X server and "
-                                     "expands your shortcuts in every application. It lives in "
-                                     "the tray: its icon there opens the settings."),
-                                  this);
+    const bool inputMethod = permissions_.inputSource().has_value();
+    explanation_ = textLabel(inputMethod ? tr("Quillo reads your typing through its input method "
+                                              "and expands your shortcuts in every application. "
+                                              "It lives in the tray: its icon there opens the "
+                                              "settings.")
+                                         : tr("Quillo watches your typing through the X server "
+                                              "and expands your shortcuts in every application. "
+                                              "It lives in the tray: its icon there opens the "
+                                              "settings."),
+                             this);
     // A fixed width, so that the centred label is laid out at the width its lines wrap to.
-    explanation->setFixedWidth(350);
-    typography::makeSecondary(explanation);
-    column->addWidget(explanation, 0, Qt::AlignHCenter);
+    explanation_->setFixedWidth(350);
+    typography::makeSecondary(explanation_);
+    // The window's size is fixed, and its layout would give the label the height of fewer lines.
+    explanation_->setMinimumHeight(explanation_->heightForWidth(explanation_->width()));
+    column->addWidget(explanation_, 0, Qt::AlignHCenter);
 
     granted_ = new QWidget(this);
     {
@@ -91,18 +102,18 @@ OnboardingView::OnboardingView(app::PermissionsManager& permissions, model::AppS
         auto* check = new QLabel(label);
         check->setPixmap(symbolIcon(QStringLiteral("checkmark.circle.fill"), green)
                              .pixmap(QSize(side, side), devicePixelRatioF()));
-        auto* text = new QLabel(tr("Quillo can see the keyboard"), label);
+        auto* text = new QLabel(inputMethod ? tr("Quillo is an input source")
+                                            : tr("Quillo can see the keyboard"),
+                                label);
         text->setFont(font);
         typography::setTextColor(text, green);
         row->addWidget(check);
         row->addWidget(text);
         group->addWidget(label, 0, Qt::AlignHCenter);
-        auto* tryIt = textLabel(tr("Try the example snippets: type omw and a space in any text "
-                                   "field."),
-                                granted_);
-        tryIt->setObjectName(QStringLiteral("tryIt"));
-        tryIt->setFixedWidth(400);
-        group->addWidget(tryIt, 0, Qt::AlignHCenter);
+        tryIt_ = textLabel(QString(), granted_);
+        tryIt_->setObjectName(QStringLiteral("tryIt"));
+        tryIt_->setFixedWidth(400);
+        group->addWidget(tryIt_, 0, Qt::AlignHCenter);
         getStarted_ = prominentButton(tr("Get Started"), granted_);
         group->addWidget(getStarted_, 0, Qt::AlignHCenter);
     }
@@ -129,6 +140,51 @@ OnboardingView::OnboardingView(app::PermissionsManager& permissions, model::AppS
         group->addWidget(reason_, 0, Qt::AlignHCenter);
     }
     column->addWidget(notGranted_);
+
+    source_ = new QWidget(this);
+    {
+        auto* group = new QVBoxLayout(source_);
+        group->setContentsMargins(0, 0, 0, 0);
+        group->setSpacing(12);
+        openSettings_ = prominentButton(QString(), source_);
+        group->addWidget(openSettings_, 0, Qt::AlignHCenter);
+        auto* hint = textLabel(tr("Quillo is not an input source yet, so no key reaches it. Add "
+                                  "it in place of your layout's source; this window changes once "
+                                  "it is there."),
+                               source_);
+        hint->setObjectName(QStringLiteral("notAnInputSource"));
+        hint->setFixedWidth(420);
+        hint->setFont(typography::caption());
+        typography::makeTertiary(hint);
+        group->addWidget(hint, 0, Qt::AlignHCenter);
+        sourceProblem_ = textLabel(QString(), source_);
+        sourceProblem_->setFixedWidth(420);
+        sourceProblem_->setFont(typography::caption());
+        typography::makeSecondary(sourceProblem_);
+        group->addWidget(sourceProblem_, 0, Qt::AlignHCenter);
+        sourceSteps_ = textLabel(QString(), source_);
+        sourceSteps_->setAlignment(Qt::AlignLeft);
+        sourceSteps_->setFixedWidth(420);
+        sourceSteps_->setFont(typography::caption());
+        sourceSteps_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        group->addWidget(sourceSteps_, 0, Qt::AlignHCenter);
+        auto* commandRow = new QWidget(source_);
+        auto* row = new QHBoxLayout(commandRow);
+        row->setContentsMargins(0, 0, 0, 0);
+        // Whole, on as many lines as it takes: it is to be read as well as copied.
+        sourceCommand_ = new QLabel(commandRow);
+        sourceCommand_->setTextFormat(Qt::PlainText);
+        sourceCommand_->setWordWrap(true);
+        sourceCommand_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        sourceCommand_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+        copyCommand_ = new QPushButton(tr("Copy"), commandRow);
+        copyCommand_->setToolTip(tr("Copy the command, to paste it in a terminal"));
+        row->addWidget(sourceCommand_, 1);
+        row->addWidget(copyCommand_);
+        commandRow->setFixedWidth(420);
+        group->addWidget(commandRow, 0, Qt::AlignHCenter);
+    }
+    column->addWidget(source_);
     column->addStretch(1);
 
     passwordFieldsNote_ = textLabel(QString(), this);
@@ -143,6 +199,13 @@ OnboardingView::OnboardingView(app::PermissionsManager& permissions, model::AppS
         permissions_.requestAccess();
         explainMissingAccess();
     });
+    connect(openSettings_, &QPushButton::clicked, this, [this] { permissions_.requestAccess(); });
+    connect(copyCommand_, &QPushButton::clicked, this,
+            [this] { QGuiApplication::clipboard()->setText(sourceCommand_->text()); });
+    if (inputMethod) {
+        // Room for the steps.
+        setFixedSize(560, 640);
+    }
 
     refresh();
     subscription_ = permissions_.subscribe([this] { refresh(); });
@@ -150,11 +213,39 @@ OnboardingView::OnboardingView(app::PermissionsManager& permissions, model::AppS
 
 void OnboardingView::refresh() {
     const bool granted = permissions_.isAccessibilityGranted();
-    granted_->setVisible(granted);
+    const bool sourceMissing = granted && permissions_.isInputSourceMissing();
+    granted_->setVisible(granted && !sourceMissing);
     notGranted_->setVisible(!granted);
+    source_->setVisible(sourceMissing);
     if (granted) {
         reason_->hide();
     }
+    const auto& source = permissions_.inputSource();
+    if (source) {
+        showInputSource(*source);
+    }
+    tryIt_->setText(source && !source->selected
+                        ? tr("Select Quillo among your input sources, then try the example "
+                             "snippets: type omw and a space in any text field.")
+                        : tr("Try the example snippets: type omw and a space in any text field."));
+}
+
+void OnboardingView::showInputSource(const platform::InputSource& source) {
+    openSettings_->setText(source.requestOpensSettings ? tr("Open Keyboard Settings")
+                                                       : tr("Check Again"));
+    sourceProblem_->setText(QString::fromStdString(source.unknownReason));
+    sourceProblem_->setVisible(!source.unknownReason.empty());
+    QStringList steps;
+    for (const std::string& step : source.steps) {
+        steps << QString::number(steps.size() + 1) + QStringLiteral(". ") +
+                     QString::fromStdString(step);
+    }
+    if (!source.command.empty()) {
+        steps << tr("Or run this command:");
+    }
+    sourceSteps_->setText(steps.join(QLatin1Char('\n')));
+    sourceCommand_->setText(QString::fromStdString(source.command));
+    sourceCommand_->parentWidget()->setVisible(!source.command.empty());
 }
 
 void OnboardingView::setPasswordFieldsNote(const QString& note) {

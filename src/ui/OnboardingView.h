@@ -6,6 +6,12 @@
 // itself (no X display, a Wayland session). "Check Again" asks the desktop anyway, so that a
 // backend with a real prompt shows it, and then says in the window what is missing. What the
 // desktop keeps from Quillo about password fields is in small print at the bottom.
+//
+// Where the keys come through Quillo's input method, Quillo also has to be one of the desktop's
+// input sources. Until it is, the window says so and how to add it: the steps in the desktop's
+// words, and a command that does it with a button that copies it. The main button opens the
+// keyboard settings where the desktop has them, and the window turns by itself once the source
+// is added.
 #pragma once
 
 #include "app/PermissionsManager.h"
@@ -34,6 +40,12 @@ class OnboardingView : public QWidget {
     QWidget* notGrantedGroup() const { return notGranted_; }
     QPushButton* getStartedButton() const { return getStarted_; }
     QPushButton* grantButton() const { return grant_; }
+    // While Quillo is not an input source: what is missing, how to add it, and the command.
+    QWidget* inputSourceGroup() const { return source_; }
+    QLabel* inputSourceSteps() const { return sourceSteps_; }
+    QLabel* inputSourceCommand() const { return sourceCommand_; }
+    QPushButton* copyCommandButton() const { return copyCommand_; }
+    QPushButton* keyboardSettingsButton() const { return openSettings_; }
     // Says what keeps Quillo from the keyboard, under the grant button.
     QLabel* reasonLabel() const { return reason_; }
 
@@ -47,6 +59,7 @@ class OnboardingView : public QWidget {
 
   private:
     void refresh();
+    void showInputSource(const platform::InputSource& source);
     void getStarted();
 
     app::PermissionsManager& permissions_;
@@ -58,6 +71,14 @@ class OnboardingView : public QWidget {
     QPushButton* getStarted_;
     QPushButton* grant_;
     QLabel* reason_;
+    QLabel* explanation_;
+    QLabel* tryIt_;
+    QWidget* source_;
+    QPushButton* openSettings_;
+    QLabel* sourceProblem_;
+    QLabel* sourceSteps_;
+    QLabel* sourceCommand_;
+    QPushButton* copyCommand_;
     QLabel* passwordFieldsNote_;
     model::Observable::Subscription subscription_;
 };

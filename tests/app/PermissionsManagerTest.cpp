@@ -61,5 +61,26 @@ TEST(PermissionsManagerTest, OneWatchLooksEverySecondAndTellsObserversOnlyOfACha
     EXPECT_EQ(trust.looks, looks + 5);
 }
 
+// Where the keys come through the input method, no request is needed: the watch runs from the
+// start until the source is added, and says so once.
+TEST(PermissionsManagerTest, WatchesAMissingInputSourceFromTheStartUntilItIsAdded) {
+    sim::SimDesktop desktop;
+    desktop.setInputSource(platform::InputSource{.added = false});
+    PermissionsManager manager(desktop.services().accessibilityTrust, desktop.services().time);
+    int notified = 0;
+    const auto subscription = manager.subscribe([&] { ++notified; });
+    EXPECT_TRUE(manager.isInputSourceMissing());
+    EXPECT_TRUE(manager.isPolling());
+    desktop.runFor(3s);
+    EXPECT_EQ(notified, 0);
+
+    desktop.setInputSource(platform::InputSource{.added = true});
+    desktop.runFor(1s);
+    EXPECT_FALSE(manager.isInputSourceMissing());
+    EXPECT_FALSE(manager.isPolling());
+    EXPECT_EQ(notified, 2); // the source, then the watch's end
+    EXPECT_EQ(desktop.trustRequests(), 0);
+}
+
 } // namespace
 } // namespace quillo::app

@@ -10,6 +10,8 @@
 #include "ui/SingleInstance.h"
 #include "ui/TrayIcon.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QSignalSpy>
 
 using namespace quillo;
@@ -118,6 +120,53 @@ class QuilloAppTest : public QObject {
         expectGranted(false);
         QVERIFY(window.reasonLabel()->isVisibleTo(&window));
         QCOMPARE(a.sim().trustRequests(), 2);
+    }
+
+    // Where the keys come through the input method, the window and the menu say that Quillo is
+    // not an input source and how to add it, until the next look after it was added.
+    void theWindowAndTheMenuSayHowToAddTheInputSourceUntilItIsAdded() {
+        const platform::InputSource missing{
+            .steps = {"Open Settings, then Keyboard.", "Click \"+\"."},
+            .command =
+                R"(gsettings set org.gnome.desktop.input-sources sources "[('ibus', 'quillo')]")",
+            .requestOpensSettings = true};
+        uitest::App a({.inputSource = missing});
+        a.app.launch();
+        ui::OnboardingView& window = a.app.onboarding();
+        QAction* item = a.app.menuBar().grantAction();
+        const auto expectMissing = [&](bool yes) {
+            QCOMPARE(window.inputSourceGroup()->isVisibleTo(&window), yes);
+            QCOMPARE(window.grantedGroup()->isVisibleTo(&window), !yes);
+            QVERIFY(!window.notGrantedGroup()->isVisibleTo(&window));
+            QCOMPARE(item->isVisible(), yes);
+        };
+        QVERIFY(window.isVisible());
+        expectMissing(true);
+        QVERIFY(window.findChild<QLabel*>("notAnInputSource")
+                    ->text()
+                    .startsWith(QStringLiteral("Quillo is not an input source")));
+        QCOMPARE(window.inputSourceSteps()->text(),
+                 QStringLiteral("1. Open Settings, then Keyboard.\n2. Click \"+\".\n"
+                                "Or run this command:"));
+        QCOMPARE(window.inputSourceCommand()->text().toStdString(), missing.command);
+        QCOMPARE(window.keyboardSettingsButton()->text(), QStringLiteral("Open Keyboard Settings"));
+        QTest::mouseClick(window.copyCommandButton(), Qt::LeftButton);
+        QCOMPARE(QGuiApplication::clipboard()->text().toStdString(), missing.command);
+        QCOMPARE(item->text(), QStringLiteral("Not an Input Source: Add Quillo..."));
+        QVERIFY(item->toolTip().startsWith(QStringLiteral("Open Settings, then Keyboard.")));
+
+        // The item opens the keyboard settings and the window with the steps.
+        window.close();
+        item->trigger();
+        QCOMPARE(a.sim().trustRequests(), 1);
+        QVERIFY(window.isVisible());
+
+        a.sim().setInputSource(platform::InputSource{.added = true, .selected = true});
+        a.sim().runFor(999ms);
+        expectMissing(true);
+        a.sim().runFor(1ms);
+        expectMissing(false);
+        QVERIFY(!a.delegate().permissionsManager().isPolling());
     }
 
     // The menu's switch, the settings window's switch and the tray icon show one setting.

@@ -31,6 +31,8 @@ struct Launch {
     bool trusted = true;
     bool onboardingCompleted = false;
     bool expansionEnabled = true;
+    // The keys come through the input method, and this is what the desktop says of the source.
+    std::optional<platform::InputSource> inputSource;
 };
 
 // A simulated desktop with the application delegate on top, as the program starts it.

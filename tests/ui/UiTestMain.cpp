@@ -15,6 +15,7 @@ std::vector<std::pair<const char*, Factory>>& registry() {
 Desktop::Desktop(Launch launch) {
     sim_ = std::make_unique<sim::SimDesktop>(folder_.path().toStdString());
     sim_->setTrusted(launch.trusted);
+    sim_->setInputSource(launch.inputSource);
     platform::Services services = sim_->services();
     services.preferences.setBool(model::AppSettings::hasCompletedOnboardingKey,
                                  launch.onboardingCompleted);

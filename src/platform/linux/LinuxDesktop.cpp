@@ -5,6 +5,7 @@
 #include "platform/linux/CanberraSound.h"
 #include "platform/linux/IBusInputMethod.h"
 #include "platform/linux/InotifyFileWatcher.h"
+#include "platform/linux/InputSourceTrust.h"
 #include "platform/linux/LinuxLoginItem.h"
 #include "platform/linux/LinuxPreferences.h"
 #include "platform/linux/QtAlerts.h"
@@ -84,8 +85,10 @@ class EitherSecureInput : public platform::SecureInput {
 
 struct LinuxDesktop::Parts {
     Parts(std::unique_ptr<linuxdesktop::X11Connection> opened, bool useInputMethod)
-        : inputMethodInUse(useInputMethod), trust(!useInputMethod), connection(std::move(opened)),
-          keymap(connection->display()), secureInput(*connection),
+        : inputMethodInUse(useInputMethod), trust(!useInputMethod),
+          sourceTrust(useInputMethod ? std::make_unique<linuxdesktop::InputSourceTrust>()
+                                     : nullptr),
+          connection(std::move(opened)), keymap(connection->display()), secureInput(*connection),
           ownKeyboard(linuxdesktop::X11OwnKeyboard::create(connection->display())),
           // Where no key pastes, the text typed is the paste: it has arrived once read.
           eventPoster([this] {
@@ -106,6 +109,8 @@ struct LinuxDesktop::Parts {
     // Declared in the order they are made; each uses only those above it.
     bool inputMethodInUse;
     linuxdesktop::X11Trust trust;
+    // Where the keys come through the input method, Quillo also has to be an input source.
+    std::unique_ptr<linuxdesktop::InputSourceTrust> sourceTrust;
     std::unique_ptr<linuxdesktop::X11Connection> connection;
     linuxdesktop::X11Keymap keymap;
     linuxdesktop::IBusInputMethod inputMethod{keymap.roles()};
@@ -180,7 +185,8 @@ platform::Services LinuxDesktop::services() {
             p.inputMethodInUse ? static_cast<platform::TextInput&>(p.inputMethod) : p.textInput,
         .keyboardLayout = p.keyboardLayout,
         .secureInput = p.eitherSecureInput,
-        .accessibilityTrust = p.trust,
+        .accessibilityTrust =
+            p.sourceTrust ? static_cast<platform::AccessibilityTrust&>(*p.sourceTrust) : p.trust,
         .pasteboard = p.pasteboard,
         .workspace = p.workspace,
         .sound = p.sound,

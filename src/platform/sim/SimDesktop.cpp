@@ -431,6 +431,10 @@ void SimDesktop::setTrusted(bool trusted) {
     impl_->trust.trusted = trusted;
 }
 
+void SimDesktop::setInputSource(std::optional<platform::InputSource> source) {
+    impl_->trust.source = std::move(source);
+}
+
 int SimDesktop::trustRequests() const {
     return impl_->trust.requests;
 }

@@ -184,6 +184,9 @@ class SimDesktop {
     void setSecureInputLimitation(std::string limitation);
     void setTrusted(bool trusted);
     int trustRequests() const;
+    // The keys come through an input method, and this is what the desktop says of Quillo's
+    // source; none (the default) where they come another way.
+    void setInputSource(std::optional<platform::InputSource> source);
     // Makes the keyboard tap refuse to start.
     void setTapRefused(bool refused);
 

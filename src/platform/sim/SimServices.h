@@ -187,9 +187,11 @@ class SimAccessibilityTrust final : public platform::AccessibilityTrust {
     bool isTrusted() const override { return trusted; }
     void requestTrust() override { ++requests; }
     std::string untrustedReason() const override;
+    std::optional<platform::InputSource> inputSource() const override { return source; }
 
     bool trusted = true;
     int requests = 0;
+    std::optional<platform::InputSource> source;
 };
 
 class SimSound final : public platform::Sound {
