@@ -1,6 +1,6 @@
 // The application that has the keyboard, on X11, and opening web pages.
 //
-// The application is named by its window's class (the second string of WM_CLASS, "Zenity",
+// On X11 the application is named by its window's class (the second string of WM_CLASS, "Zenity",
 // "Gnome-terminal"), the id that the application filters of snippets hold. The window is the
 // one the window manager calls active (_NET_ACTIVE_WINDOW); without a window manager it is the
 // input focus, or with the focus following the pointer the top-level window under the pointer;
@@ -34,12 +34,20 @@ std::optional<Window> frontWindow(Display* display);
 // the class; none for a window that does not say.
 std::optional<long> windowProcess(Display* display, Window window);
 
+class ApplicationAliases;
+
 class X11Workspace final : public platform::Workspace {
   public:
+    // Where the keys come through the input method, the application of the focused field as the
+    // input method's side tells it; none where it cannot, and the window class counts.
+    using FrontApplication = std::function<std::optional<std::string>()>;
+
     // `display` is a main-thread connection.
-    explicit X11Workspace(Display* display);
+    X11Workspace(Display* display, ApplicationAliases& aliases, FrontApplication front = {});
     ~X11Workspace() override;
     std::optional<std::string> frontmostApplicationId() const override;
+    // The id and the names the launcher files give the same application.
+    std::vector<std::string> frontmostApplicationNames() const override;
     // The window in front says it was made by this process (_NET_WM_PID, which Qt sets).
     bool ownWindowHasFocus() const override;
     void openUrl(const std::string& url) override;
@@ -56,6 +64,8 @@ class X11Workspace final : public platform::Workspace {
     void requestFocus(Window window);
 
     Display* display_;
+    ApplicationAliases& aliases_;
+    FrontApplication inputMethodFront_;
     // Never mapped; its property changes carry the server's time.
     Window clockWindow_ = None;
     // The parent of the timers that wait for a focus, which go with the workspace.

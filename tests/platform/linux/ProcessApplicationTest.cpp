@@ -1,5 +1,8 @@
-// Which application a process belongs to, from its systemd unit and its program's name.
+// Which application a process belongs to, from its systemd unit and its program's name, and
+// which program an IBus input context names.
 #include "platform/linux/ProcessApplication.h"
+
+#include "platform/linux/IBusInputMethod.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -51,6 +54,26 @@ TEST(ProcessApplication, ARunningProcessIsNamedByItsProgramWhenItsUnitNamesNone)
     EXPECT_EQ(*own, "linux_tests");
     EXPECT_EQ(programOfProcess(-1), std::nullopt);
     EXPECT_EQ(launcherIdOfProcess(-1), std::nullopt);
+}
+
+TEST(ProcessApplication, OnlyTheGtkModulesNameTheProgramOfAnInputContext) {
+    const struct {
+        const char* client;
+        std::optional<std::string> program;
+    } cases[] = {
+        {"gtk3-im:zenity", "zenity"},
+        {"gtk4-im:gnome-text-editor", "gnome-text-editor"},
+        {"gtk-im:gimp", "gimp"},
+        {"gtk3-im:", std::nullopt},
+        {"gnome-shell", std::nullopt},
+        {"xim", std::nullopt},
+        {"QIBusInputContext", std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.client);
+        EXPECT_EQ(IBusInputMethod::programOfClient(c.client), c.program);
+    }
 }
 
 } // namespace
