@@ -269,6 +269,9 @@ bool TextExpansionEngine::isAllowedInFrontmostApp(const model::Snippet& snippet)
     if (services_.workspace.ownWindowHasFocus()) {
         return false;
     }
+    if (snippet.allowedApps.empty() && snippet.blockedApps.empty()) {
+        return true;
+    }
     const auto names = services_.workspace.frontmostApplicationNames();
     if (names.empty()) {
         return true;
