@@ -5,7 +5,11 @@
 // one the window manager calls active (_NET_ACTIVE_WINDOW); without a window manager it is the
 // input focus, or with the focus following the pointer the top-level window under the pointer;
 // from there the walk goes up to the window that carries WM_CLASS (or down, through a window
-// manager's frame).
+// manager's frame). Where the keys come through the input method (a Wayland session), the
+// input method's side names the application first (InputMethodFront), and the window's class,
+// right only for XWayland's programs, is the fallback. Either id also goes by the names the
+// launcher files give the same application (ApplicationAliases), so that a filter written in the
+// other kind of session holds.
 //
 // Giving a window the focus goes through the window manager (_NET_ACTIVE_WINDOW, as a pager
 // asks on the user's behalf, with the server's time of the request, so that no focus-stealing
