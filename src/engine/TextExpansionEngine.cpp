@@ -269,12 +269,16 @@ bool TextExpansionEngine::isAllowedInFrontmostApp(const model::Snippet& snippet)
     if (services_.workspace.ownWindowHasFocus()) {
         return false;
     }
-    const auto app = services_.workspace.frontmostApplicationId();
-    if (!app || app->empty()) {
+    if (snippet.allowedApps.empty() && snippet.blockedApps.empty()) {
+        return true;
+    }
+    const auto names = services_.workspace.frontmostApplicationNames();
+    if (names.empty()) {
         return true;
     }
     const auto listed = [&](const std::vector<std::string>& apps) {
-        return std::find(apps.begin(), apps.end(), *app) != apps.end();
+        return std::find_first_of(apps.begin(), apps.end(), names.begin(), names.end()) !=
+               apps.end();
     };
     if (!snippet.allowedApps.empty()) {
         return listed(snippet.allowedApps);

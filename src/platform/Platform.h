@@ -321,6 +321,14 @@ class Workspace {
     // The id of the application that has the keyboard focus (a bundle identifier on the Mac,
     // the window's class on X11); none when it cannot be told.
     virtual std::optional<std::string> frontmostApplicationId() const = 0;
+    // Every name the application with the keyboard goes by, its id first: a filter may hold
+    // another (on Linux a filter written on X11 holds the window class, one written in a Wayland
+    // session the launcher's id). Empty when it cannot be told.
+    virtual std::vector<std::string> frontmostApplicationNames() const {
+        auto id = frontmostApplicationId();
+        return id && !id->empty() ? std::vector<std::string>{std::move(*id)}
+                                  : std::vector<std::string>{};
+    }
     // Whether one of Quillo's own windows has the keyboard. What is typed there (a snippet's own
     // shortcut, a search) is the user's text and never expands.
     virtual bool ownWindowHasFocus() const = 0;

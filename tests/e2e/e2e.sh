@@ -156,13 +156,16 @@ focus_window() {
     fail "the window $1 did not take the keyboard focus"
 }
 
+# start_entry [focus|nofocus] [ZENITY OPTIONS...]
 start_entry() {
-    zenity --entry --title=quillo-e2e --text=type >"$work/entry.out" 2>/dev/null &
+    local focus=${1:-focus}
+    shift $(($# > 0 ? 1 : 0))
+    zenity --entry --title=quillo-e2e --text=type "$@" >"$work/entry.out" 2>/dev/null &
     entry_pid=$!
     pids+=($entry_pid)
     entry_window=$(timeout 20 xdotool search --sync --onlyvisible --name '^quillo-e2e$' | head -n1)
     [ -n "$entry_window" ] || fail "the zenity window did not appear"
-    if [ "${1:-focus}" = focus ]; then
+    if [ "$focus" = focus ]; then
         focus_window "$entry_window"
     fi
     # GTK takes a moment after mapping before its entry takes keys.
@@ -1425,6 +1428,43 @@ ime_typing_on_40 | ime_typing_on_150)
     start_window quillo-e2e-qt "$helper" entry quillo-e2e-qt
     got=$(type_line "$delay" 'omw see you ')
     [ "$got" = "On my waysee you " ] || fail "at $delay ms a key the Qt field holds '$got'"
+    ;;
+
+ime_application_filter)
+    # Through the input method the application is told by the input context and the accessibility
+    # bus, not by the X window, which this zenity makes say "Disguise". Launcher files give the
+    # programs' own names launcher ids, as filters written in a Wayland session hold them.
+    mkdir -p "$XDG_DATA_HOME/applications"
+    printf '[Desktop Entry]\nType=Application\nName=Entry\nExec=zenity --entry\nStartupWMClass=Zenity\n' \
+        >"$XDG_DATA_HOME/applications/org.example.Entry.desktop"
+    printf '[Desktop Entry]\nType=Application\nName=Helper\nExec=quillo_e2e_helper entry\n' \
+        >"$XDG_DATA_HOME/applications/org.example.Helper.desktop"
+    write_snippets "$(snippet omw 'On my way' 'After Delimiter' '"allowedApps":["org.example.Entry"]')" \
+        "$(snippet brb 'Be right back' 'After Delimiter' '"blockedApps":["Disguise"]')" \
+        "$(snippet ttyl 'Talk later' 'After Delimiter' '"blockedApps":["Zenity"]')" \
+        "$(snippet gtg 'Got to go' 'After Delimiter' '"allowedApps":["org.example.Helper"]')"
+    start_accessibility_bus
+    start_input_method
+    wait_for_accessibility
+    start_entry focus --class=Disguise
+    [ "$(xprop -id "$entry_window" WM_CLASS 2>/dev/null)" = 'WM_CLASS(STRING) = "zenity", "Disguise"' ] ||
+        fail "zenity's window is not disguised: $(xprop -id "$entry_window" WM_CLASS 2>&1)"
+    for word in 'omw ' 'brb ' 'ttyl ' 'gtg '; do
+        type_keys "$word"
+        settle
+    done
+    expect_entry "On my wayBe right backttyl gtg "
+    # A Qt field names no program to IBus; its process on the accessibility bus names its
+    # executable, which a link of another name hides from X (Qt takes the window's class from it).
+    ln -s "$(realpath "$helper")" "$work/masked-helper"
+    start_window quillo-e2e-qt "$work/masked-helper" entry quillo-e2e-qt
+    xprop -id "$entry_window" WM_CLASS 2>/dev/null | grep -qi quillo_e2e_helper &&
+        fail "the helper's window is not disguised: $(xprop -id "$entry_window" WM_CLASS 2>&1)"
+    for word in 'omw ' 'ttyl ' 'gtg '; do
+        type_keys "$word"
+        settle
+    done
+    expect_entry "omw Talk laterGot to go"
     ;;
 
 ime_password_field)

@@ -243,6 +243,36 @@ TEST_F(EngineTest, QuillosOwnWindowsNeverExpand) {
     EXPECT_TRUE(press(key::m, flag::control));
 }
 
+// A desktop may name one application two ways (on Linux the X11 window class and the launcher's
+// id in a Wayland session): a filter holding any of its names applies to it.
+TEST_F(EngineTest, AFilterHoldsAnyNameOfTheApplicationInFront) {
+    const struct {
+        const char* name;
+        std::vector<std::string> allowed;
+        std::vector<std::string> blocked;
+        bool expands;
+    } cases[] = {
+        {"allowed by its id", {"org.gnome.Zenity"}, {}, true},
+        {"allowed by its alias", {"Zenity"}, {}, true},
+        {"allowed elsewhere only", {"Gedit", "zenity"}, {}, false},
+        {"blocked by its alias", {}, {"Zenity"}, false},
+        {"blocked by its id", {}, {"org.gnome.Zenity"}, false},
+        {"blocked elsewhere only", {}, {"org.gnome.gedit"}, true},
+    };
+    desktop.setFrontmostApplication("org.gnome.Zenity", {"Zenity"});
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        calls.clear();
+        useSnippets({with(omw, [&](Snippet& s) {
+            s.allowedApps = c.allowed;
+            s.blockedApps = c.blocked;
+        })});
+        type("omw ");
+        completeAll();
+        EXPECT_EQ(calls.size(), c.expands ? 1u : 0u);
+    }
+}
+
 // Inserting by name (the search window, `quillo insert`) erases nothing and keeps the rules of
 // typing; the refusals come in the order a person can act on.
 TEST_F(EngineTest, InsertWritesAChosenSnippetUnderTheRulesOfTyping) {

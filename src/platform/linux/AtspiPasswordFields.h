@@ -43,6 +43,9 @@ class AtspiPasswordFields : public QObject, public platform::SecureInput {
     // Whether the session has an accessibility bus to follow.
     bool available() const { return state_ != State::Unavailable; }
 
+    // The process of the focused accessible object, while the bus tells it.
+    std::optional<ProcessId> focusedProcess() const { return focus_.focusedProcess(); }
+
     // The process whose window has the keyboard, as X tells it; none when it cannot be told.
     void setFrontProgram(std::optional<ProcessId> process);
 

@@ -3,6 +3,7 @@
 #include "platform/posix/PosixFiles.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <memory>
 #include <set>
@@ -145,11 +146,13 @@ applicationOfEntry(std::string_view text, std::string_view desktopId, std::strin
     return application;
 }
 
-std::vector<platform::Application> installedApplications(const std::vector<fs::path>& folders) {
-    const std::string language = messagesLanguage();
+namespace {
+
+// Calls `use` with the id and the text of each launcher file of the folders, once per id: a
+// folder listed earlier overrides a file of the same id in a later one, as desktops do.
+template <typename Use>
+void forEachLauncher(const std::vector<fs::path>& folders, Use use) {
     std::set<std::string> seenFiles;
-    std::set<std::string> seenIds;
-    std::vector<platform::Application> applications;
     for (const fs::path& folder : folders) {
         std::error_code error;
         std::vector<fs::path> files;
@@ -174,14 +177,31 @@ std::vector<platform::Application> installedApplications(const std::vector<fs::p
             if (!bytes) {
                 continue;
             }
-            const std::string_view text(reinterpret_cast<const char*>(bytes.value->data()),
-                                        bytes.value->size());
-            if (auto application = applicationOfEntry(text, desktopId, language);
-                application && seenIds.insert(application->id).second) {
-                applications.push_back(std::move(*application));
-            }
+            use(desktopId, std::string_view(reinterpret_cast<const char*>(bytes.value->data()),
+                                            bytes.value->size()));
         }
     }
+}
+
+bool sameLetters(std::string_view a, std::string_view b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return std::tolower(static_cast<unsigned char>(x)) ==
+               std::tolower(static_cast<unsigned char>(y));
+    });
+}
+
+} // namespace
+
+std::vector<platform::Application> installedApplications(const std::vector<fs::path>& folders) {
+    const std::string language = messagesLanguage();
+    std::set<std::string> seenIds;
+    std::vector<platform::Application> applications;
+    forEachLauncher(folders, [&](const std::string& desktopId, std::string_view text) {
+        if (auto application = applicationOfEntry(text, desktopId, language);
+            application && seenIds.insert(application->id).second) {
+            applications.push_back(std::move(*application));
+        }
+    });
     UErrorCode status = U_ZERO_ERROR;
     std::unique_ptr<icu::Collator> collator(
         icu::Collator::createInstance(icu::Locale(language.c_str()), status));
@@ -212,6 +232,55 @@ withOpenApplications(std::vector<platform::Application> installed,
     openOnly.insert(openOnly.end(), std::make_move_iterator(installed.begin()),
                     std::make_move_iterator(installed.end()));
     return openOnly;
+}
+
+std::optional<LauncherNames> launcherNamesOfEntry(std::string_view text,
+                                                  std::string_view desktopId) {
+    const auto keys = desktopEntryKeys(text);
+    const auto value = [&](std::string_view key) {
+        const auto found = keys.find(key);
+        return found == keys.end() ? std::string() : found->second;
+    };
+    // A hidden entry is a deleted one; one kept off the menus still names a program that runs.
+    if (value("Type") != "Application" || value("Hidden") == "true") {
+        return std::nullopt;
+    }
+    LauncherNames names{
+        std::string(desktopId), value("StartupWMClass"), {}, programOf(value("Exec"))};
+    names.offeredId = names.windowClass.empty() ? guessedWindowClass(desktopId, value("Exec"))
+                                                : names.windowClass;
+    return names;
+}
+
+std::vector<LauncherNames> installedLauncherNames(const std::vector<fs::path>& folders) {
+    std::vector<LauncherNames> launchers;
+    forEachLauncher(folders, [&](const std::string& desktopId, std::string_view text) {
+        if (auto names = launcherNamesOfEntry(text, desktopId)) {
+            launchers.push_back(std::move(*names));
+        }
+    });
+    return launchers;
+}
+
+std::vector<std::string> namesOfApplication(const std::vector<LauncherNames>& launchers,
+                                            std::string_view id) {
+    std::vector<std::string> names{std::string(id)};
+    const auto add = [&names](const std::string& name) {
+        if (!name.empty() && std::find(names.begin(), names.end(), name) == names.end()) {
+            names.push_back(name);
+        }
+    };
+    for (const LauncherNames& launcher : launchers) {
+        if (sameLetters(launcher.desktopId, id) ||
+            (!launcher.windowClass.empty() && sameLetters(launcher.windowClass, id)) ||
+            sameLetters(launcher.offeredId, id) ||
+            (!launcher.program.empty() && sameLetters(launcher.program, id))) {
+            add(launcher.desktopId);
+            add(launcher.windowClass);
+            add(launcher.offeredId);
+        }
+    }
+    return names;
 }
 
 } // namespace quillo::linuxdesktop

@@ -43,4 +43,31 @@ std::vector<platform::Application>
 withOpenApplications(std::vector<platform::Application> installed,
                      const std::vector<std::string>& openClasses);
 
+// The names one launcher file gives its application: the id of the file in its folder (what a
+// Wayland desktop calls the application), the class its windows carry on X11 where it says
+// (StartupWMClass), the id the app chooser offers for it (that class, or the best guess), and
+// the program its Exec line starts.
+struct LauncherNames {
+    std::string desktopId;
+    std::string windowClass;
+    std::string offeredId;
+    std::string program;
+    bool operator==(const LauncherNames&) const = default;
+};
+
+// None for hidden entries and entries that are no application; entries kept off the menus
+// (NoDisplay) still name a program that runs.
+std::optional<LauncherNames> launcherNamesOfEntry(std::string_view text,
+                                                  std::string_view desktopId);
+// Of every launcher of the folders, one per file id, the earlier folder winning.
+std::vector<LauncherNames>
+installedLauncherNames(const std::vector<std::filesystem::path>& folders);
+
+// `id` first, then the other names of each launcher that names it by any of its names or whose
+// program it is, letter case aside: what a filter written on X11 or in a Wayland session may hold
+// for the same application ("Zenity" and "org.gnome.Zenity", "Gedit" and "gedit",
+// "gnome-calculator" and "org.gnome.Calculator").
+std::vector<std::string> namesOfApplication(const std::vector<LauncherNames>& launchers,
+                                            std::string_view id);
+
 } // namespace quillo::linuxdesktop

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <clocale>
 #include <iostream>
+#include <map>
 #include <thread>
 
 // GLib names a structure's member "signals", which Qt's headers make a keyword; nothing here
@@ -75,6 +76,19 @@ void focusOut(IBusEngine* engine) {
     }
 }
 
+// Engines made with the focus ids are told the input context's client with each focus: the
+// toolkit's module and the program's name ("gtk3-im:zenity").
+void focusInId(IBusEngine* engine, const gchar*, const gchar* client) {
+    if (owner != nullptr) {
+        owner->onClient(engineOf(engine), client != nullptr ? client : "");
+    }
+    focusIn(engine);
+}
+
+void focusOutId(IBusEngine* engine, const gchar*) {
+    focusOut(engine);
+}
+
 void enable(IBusEngine* engine) {
     simpleClass->enable(engine);
     ibus_engine_get_surrounding_text(engine, nullptr, nullptr, nullptr);
@@ -92,6 +106,7 @@ IBusObjectClass* objectParentClass = nullptr;
 void destroyEngine(IBusObject* object) {
     if (owner != nullptr) {
         owner->onFocus(engineOf(reinterpret_cast<IBusEngine*>(object)), false);
+        owner->onClient(engineOf(reinterpret_cast<IBusEngine*>(object)), std::nullopt);
     }
     objectParentClass->destroy(object);
 }
@@ -103,6 +118,8 @@ void classInit(gpointer klass, gpointer) {
     engineClass->process_key_event = processKeyEvent;
     engineClass->focus_in = focusIn;
     engineClass->focus_out = focusOut;
+    engineClass->focus_in_id = focusInId;
+    engineClass->focus_out_id = focusOutId;
     engineClass->enable = enable;
     engineClass->set_content_type = setContentType;
     reinterpret_cast<IBusObjectClass*>(klass)->destroy = destroyEngine;
@@ -113,6 +130,19 @@ GType engineType() {
         IBUS_TYPE_ENGINE_SIMPLE, "QuilloEngine", sizeof(IBusEngineSimpleClass), classInit,
         sizeof(IBusInputMethod::Engine), nullptr, GTypeFlags{});
     return type;
+}
+
+// The factory's engines, with the focus ids asked for: IBus tells those the client of the input
+// context that takes the focus.
+IBusEngine* createEngine(IBusFactory* factory, const gchar* name, gpointer) {
+    if (g_strcmp0(name, IBusInputMethod::engineName) != 0) {
+        return nullptr;
+    }
+    static int made = 0;
+    const std::string path = "/io/github/quillo/Engine/" + std::to_string(++made);
+    return IBUS_ENGINE(g_object_new(
+        engineType(), "engine-name", name, "object-path", path.c_str(), "connection",
+        ibus_service_get_connection(IBUS_SERVICE(factory)), "has-focus-id", TRUE, nullptr));
 }
 
 // The modifier bit that a modifier key sets, for the modifier changes the engine follows;
@@ -172,6 +202,8 @@ struct IBusInputMethod::Parts {
     IBusBus* bus = nullptr;
     IBusFactory* factory = nullptr;
     IBusEngine* focused = nullptr;
+    // What each engine's input context said it is, at its last focus.
+    std::map<IBusEngine*, std::string> clients;
     unsigned focusedPurpose = IBUS_INPUT_PURPOSE_FREE_FORM;
     bool activateWhenRegistered = false;
     // What the compose tables make of the keys typed, told to the handler; the simple engine
@@ -266,6 +298,7 @@ void IBusInputMethod::registerEngine() {
     }
     parts_->factory = ibus_factory_new(ibus_bus_get_connection(parts_->bus));
     ibus_factory_add_engine(parts_->factory, engineName, engineType());
+    g_signal_connect(parts_->factory, "create-engine", G_CALLBACK(createEngine), nullptr);
     IBusComponent* component = ibus_component_new(componentName, "Quillo's text expansion", "1",
                                                   "MIT", "Quillo", "", "", "quillo");
     // "default": the engine types with the keyboard layout the user has.
@@ -406,6 +439,30 @@ void IBusInputMethod::onFocus(Engine* engine, bool in) {
         parts_->focused = nullptr;
         secureField_ = false;
     }
+}
+
+void IBusInputMethod::onClient(Engine* engine, std::optional<std::string> client) {
+    if (client) {
+        parts_->clients[ibusEngineOf(engine)] = std::move(*client);
+    } else {
+        parts_->clients.erase(ibusEngineOf(engine));
+    }
+}
+
+std::string IBusInputMethod::focusedClient() const {
+    const auto it = parts_->clients.find(parts_->focused);
+    return it != parts_->clients.end() ? it->second : std::string();
+}
+
+std::optional<std::string> IBusInputMethod::programOfClient(std::string_view client) {
+    // The GTK modules name the program (g_get_prgname); the others name only a toolkit or the
+    // compositor, which hands on the keys of every Wayland program alike ("gnome-shell").
+    for (const std::string_view module : {"gtk-im:", "gtk3-im:", "gtk4-im:"}) {
+        if (client.starts_with(module) && client.size() > module.size()) {
+            return std::string(client.substr(module.size()));
+        }
+    }
+    return std::nullopt;
 }
 
 void IBusInputMethod::onContentType(Engine* engine, unsigned purpose) {

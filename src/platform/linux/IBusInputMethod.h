@@ -69,6 +69,13 @@ class IBusInputMethod final : public platform::KeyboardTap, public platform::Tex
     // Where the field tells its selection with its text (Qt); none where it does not (GTK 3).
     std::optional<std::string> selectedText() const override;
 
+    // What the focused field's input context says it is: the toolkit's module and, for GTK, the
+    // program's name ("gtk3-im:zenity"); "gnome-shell" for any Wayland program in GNOME, whose
+    // compositor hands the keys on. Empty where IBus tells nothing.
+    std::string focusedClient() const;
+    // The program a client names ("zenity"); none for a client that names no program.
+    static std::optional<std::string> programOfClient(std::string_view client);
+
     // Whether the focused field announced a password or PIN.
     bool isSecureField() const { return secureField_.load(); }
     // How many times a field has taken the focus; a field's keys come after its focus.
@@ -81,6 +88,8 @@ class IBusInputMethod final : public platform::KeyboardTap, public platform::Tex
     bool onKey(Engine* engine, std::uint32_t keyval, std::uint32_t keycode, std::uint32_t state);
     void onFocus(Engine* engine, bool in);
     void onContentType(Engine* engine, unsigned purpose);
+    // None: the engine is gone.
+    void onClient(Engine* engine, std::optional<std::string> client);
     // An engine object exported on `connection` that no input context uses: its commits go out
     // as signals that nobody reads. For timing the key path without a daemon. Freed with
     // g_object_unref.

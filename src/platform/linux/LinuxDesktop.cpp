@@ -1,10 +1,12 @@
 #include "platform/linux/LinuxDesktop.h"
 
 #include "platform/linux/AccessibilitySwitch.h"
+#include "platform/linux/ApplicationAliases.h"
 #include "platform/linux/AtspiPasswordFields.h"
 #include "platform/linux/CanberraSound.h"
 #include "platform/linux/IBusInputMethod.h"
 #include "platform/linux/InotifyFileWatcher.h"
+#include "platform/linux/InputMethodFront.h"
 #include "platform/linux/InputSourceTrust.h"
 #include "platform/linux/LinuxLoginItem.h"
 #include "platform/linux/LinuxPreferences.h"
@@ -100,7 +102,11 @@ struct LinuxDesktop::Parts {
                       ownKeyboard ? &eventPoster : nullptr),
           pasteWatch([this] { return static_cast<std::uint32_t>(keyboardTap.pasteTarget()); },
                      [this] { pasteboard.noteFocusedRead(); }),
-          keyboardLayout(keymap), workspace(connection->display()) {
+          keyboardLayout(keymap), workspace(connection->display(), aliases,
+                                            useInputMethod ? X11Workspace::FrontApplication([this] {
+                                                return inputMethodFront.applicationId();
+                                            })
+                                                           : X11Workspace::FrontApplication()) {
         if (ownKeyboard) {
             eventPoster.useKeyboard(ownKeyboard->xtestKeyboard(), ownKeyboard->keyboard());
         }
@@ -130,6 +136,8 @@ struct LinuxDesktop::Parts {
     linuxdesktop::X11PasteWatch pasteWatch;
     linuxdesktop::QtTime time;
     linuxdesktop::X11KeyboardLayout keyboardLayout;
+    linuxdesktop::ApplicationAliases aliases{applicationFolders()};
+    linuxdesktop::InputMethodFront inputMethodFront{passwordFields, inputMethod};
     linuxdesktop::X11Workspace workspace;
     CanberraSound sound{
         CanberraSound::installedFallback(QCoreApplication::applicationDirPath().toStdString())};

@@ -36,6 +36,14 @@ bool PasswordFocus::frontSaysPassword() const {
     return search_ != Search::nothingFocused && search_ != Search::notAccessible;
 }
 
+std::optional<ProcessId> PasswordFocus::focusedProcess() const {
+    if (!connected_ || !focus_ || !focus_->held) {
+        return std::nullopt;
+    }
+    const auto it = connections_.find(focus_->object.application);
+    return it != connections_.end() ? it->second : std::nullopt;
+}
+
 bool PasswordFocus::isOf(ProcessId process, const std::string& connection) const {
     const auto it = connections_.find(connection);
     return it != connections_.end() && it->second == process;

@@ -94,6 +94,10 @@ class PasswordFocus {
     // for an object that no longer has the focus change nothing.
     void roleAnswered(const AccessibleObject& object, std::optional<std::uint32_t> role);
 
+    // The process of the object with the focus, while it holds it and its process is known: the
+    // program in front where no window system tells it.
+    std::optional<ProcessId> focusedProcess() const;
+
     // The object whose role is still to be asked, if any.
     std::optional<AccessibleObject> roleToAsk() const;
     // The program in front, when its focus is unknown and no search of it is under way or waiting

@@ -1,5 +1,6 @@
 #include "platform/linux/X11Workspace.h"
 
+#include "platform/linux/ApplicationAliases.h"
 #include "platform/linux/DesktopEntries.h"
 #include "platform/linux/X11Connection.h"
 #include "platform/linux/X11OpenWindows.h"
@@ -200,8 +201,9 @@ std::optional<long> windowProcess(Display* display, Window window) {
     return trap.sync() == Success ? result : std::nullopt;
 }
 
-X11Workspace::X11Workspace(Display* display)
-    : display_(display), waits_(std::make_unique<QObject>()) {}
+X11Workspace::X11Workspace(Display* display, ApplicationAliases& aliases, FrontApplication front)
+    : display_(display), aliases_(aliases), inputMethodFront_(std::move(front)),
+      waits_(std::make_unique<QObject>()) {}
 
 X11Workspace::~X11Workspace() {
     if (clockWindow_ != None) {
@@ -210,7 +212,20 @@ X11Workspace::~X11Workspace() {
 }
 
 std::optional<std::string> X11Workspace::frontmostApplicationId() const {
+    if (inputMethodFront_) {
+        if (auto id = inputMethodFront_()) {
+            return id;
+        }
+    }
     return focusedWindowClass(display_);
+}
+
+std::vector<std::string> X11Workspace::frontmostApplicationNames() const {
+    const auto id = frontmostApplicationId();
+    if (!id || id->empty()) {
+        return {};
+    }
+    return aliases_.namesOf(*id);
 }
 
 bool X11Workspace::ownWindowHasFocus() const {

@@ -1,11 +1,15 @@
 // The application that has the keyboard, on X11, and opening web pages.
 //
-// The application is named by its window's class (the second string of WM_CLASS, "Zenity",
+// On X11 the application is named by its window's class (the second string of WM_CLASS, "Zenity",
 // "Gnome-terminal"), the id that the application filters of snippets hold. The window is the
 // one the window manager calls active (_NET_ACTIVE_WINDOW); without a window manager it is the
 // input focus, or with the focus following the pointer the top-level window under the pointer;
 // from there the walk goes up to the window that carries WM_CLASS (or down, through a window
-// manager's frame).
+// manager's frame). Where the keys come through the input method (a Wayland session), the
+// input method's side names the application first (InputMethodFront), and the window's class,
+// right only for XWayland's programs, is the fallback. Either id also goes by the names the
+// launcher files give the same application (ApplicationAliases), so that a filter written in the
+// other kind of session holds.
 //
 // Giving a window the focus goes through the window manager (_NET_ACTIVE_WINDOW, as a pager
 // asks on the user's behalf, with the server's time of the request, so that no focus-stealing
@@ -34,12 +38,20 @@ std::optional<Window> frontWindow(Display* display);
 // the class; none for a window that does not say.
 std::optional<long> windowProcess(Display* display, Window window);
 
+class ApplicationAliases;
+
 class X11Workspace final : public platform::Workspace {
   public:
+    // Where the keys come through the input method, the application of the focused field as the
+    // input method's side tells it; none where it cannot, and the window class counts.
+    using FrontApplication = std::function<std::optional<std::string>()>;
+
     // `display` is a main-thread connection.
-    explicit X11Workspace(Display* display);
+    X11Workspace(Display* display, ApplicationAliases& aliases, FrontApplication front = {});
     ~X11Workspace() override;
     std::optional<std::string> frontmostApplicationId() const override;
+    // The id and the names the launcher files give the same application.
+    std::vector<std::string> frontmostApplicationNames() const override;
     // The window in front says it was made by this process (_NET_WM_PID, which Qt sets).
     bool ownWindowHasFocus() const override;
     void openUrl(const std::string& url) override;
@@ -56,6 +68,8 @@ class X11Workspace final : public platform::Workspace {
     void requestFocus(Window window);
 
     Display* display_;
+    ApplicationAliases& aliases_;
+    FrontApplication inputMethodFront_;
     // Never mapped; its property changes carry the server's time.
     Window clockWindow_ = None;
     // The parent of the timers that wait for a focus, which go with the workspace.

@@ -295,6 +295,7 @@ void SimDesktop::click(std::optional<std::size_t> cursor) {
 
 void SimDesktop::focusOn(std::optional<std::string> applicationId) {
     impl_->workspace.frontmost = std::move(applicationId);
+    impl_->workspace.aliases.clear();
     KeyEvent event;
     event.type = KeyEventType::focusChanged;
     impl_->tap.pass(event);
@@ -395,8 +396,10 @@ void SimDesktop::deleteFileOutside(const std::filesystem::path& path) {
 
 // --- Switches and records ---------------------------------------------------------------------
 
-void SimDesktop::setFrontmostApplication(std::optional<std::string> id) {
+void SimDesktop::setFrontmostApplication(std::optional<std::string> id,
+                                         std::vector<std::string> aliases) {
     impl_->workspace.frontmost = std::move(id);
+    impl_->workspace.aliases = std::move(aliases);
 }
 
 void SimDesktop::setOwnWindowFocused(bool focused) {

@@ -169,7 +169,9 @@ class SimDesktop {
     // The hotkeys the tap was last told of.
     const std::vector<platform::Hotkey>& hotkeys() const;
 
-    void setFrontmostApplication(std::optional<std::string> id);
+    // `aliases`: the other names it goes by (a window class for a launcher id, or the reverse).
+    void setFrontmostApplication(std::optional<std::string> id,
+                                 std::vector<std::string> aliases = {});
     // One of Quillo's own windows has the keyboard, or no more.
     void setOwnWindowFocused(bool focused);
     // Windows by number: the one with the focus (1 unless set, the field's), and those that are

@@ -120,6 +120,15 @@ void SimPreferences::plantString(std::string key, std::string value) {
     values_.insert_or_assign(std::move(key), std::move(value));
 }
 
+std::vector<std::string> SimWorkspace::frontmostApplicationNames() const {
+    if (!frontmost || frontmost->empty()) {
+        return {};
+    }
+    std::vector<std::string> names{*frontmost};
+    names.insert(names.end(), aliases.begin(), aliases.end());
+    return names;
+}
+
 bool SimWorkspace::isOwnWindow(platform::WindowId window) const {
     return std::find(ownWindows.begin(), ownWindows.end(), window) != ownWindows.end();
 }

@@ -152,6 +152,8 @@ class SimWorkspace final : public platform::Workspace {
     explicit SimWorkspace(VirtualScheduler& scheduler) : scheduler_(scheduler) {}
 
     std::optional<std::string> frontmostApplicationId() const override { return frontmost; }
+    // The id, then the aliases.
+    std::vector<std::string> frontmostApplicationNames() const override;
     bool ownWindowHasFocus() const override { return ownWindowFocused; }
     void openUrl(const std::string& url) override { opened.push_back(url); }
     std::vector<platform::Application> applications() const override { return installed; }
@@ -162,6 +164,9 @@ class SimWorkspace final : public platform::Workspace {
                      std::function<void(bool)> done) override;
 
     std::optional<std::string> frontmost;
+    // The other names the frontmost application goes by, as a desktop with two ways of naming
+    // applications tells them.
+    std::vector<std::string> aliases;
     bool ownWindowFocused = false;
     std::vector<std::string> opened;
     std::vector<platform::Application> installed;

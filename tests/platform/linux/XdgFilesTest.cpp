@@ -149,6 +149,42 @@ TEST(DesktopEntries, TheFirstFolderWinsEachIdIsOfferedOnceAndTheOpenOnesAreMarke
                                         {"Gedit", "My Editor", "", true}}));
 }
 
+// A filter written on X11 holds a window class, one written in a Wayland session a launcher id:
+// each finds the other through the launcher files.
+TEST(DesktopEntries, AnApplicationGoesByTheNamesOfTheLaunchersThatNameIt) {
+    testing::TemporaryFolder folder;
+    writeText(folder.path() / "org.gnome.Zenity.desktop",
+              entry("Name=Zenity\nExec=zenity\nStartupWMClass=Zenity"));
+    writeText(folder.path() / "gedit.desktop", entry("Name=Text Editor\nExec=gedit %U"));
+    writeText(folder.path() / "firefox-esr.desktop",
+              entry("Name=Firefox\nExec=firefox-esr\nStartupWMClass=Firefox-esr\nNoDisplay=true"));
+    writeText(folder.path() / "gone.desktop", entry("Name=Gone\nExec=gone\nHidden=true"));
+    writeText(folder.path() / "org.gnome.Calculator.desktop",
+              entry("Name=Calculator\nExec=/usr/bin/gnome-calculator"));
+    const auto launchers = installedLauncherNames({folder.path()});
+    ASSERT_EQ(launchers.size(), 4u);
+
+    const struct {
+        const char* id;
+        std::vector<std::string> names;
+    } cases[] = {
+        {"org.gnome.Zenity", {"org.gnome.Zenity", "Zenity"}},
+        {"Zenity", {"Zenity", "org.gnome.Zenity"}},
+        {"zenity", {"zenity", "org.gnome.Zenity", "Zenity"}},
+        {"Gedit", {"Gedit", "gedit"}},
+        {"gedit", {"gedit", "Gedit"}},
+        {"firefox-esr", {"firefox-esr", "Firefox-esr"}},
+        {"Gone", {"Gone"}},
+        {"gnome-calculator", {"gnome-calculator", "org.gnome.Calculator"}},
+        {"org.gnome.Calculator", {"org.gnome.Calculator"}},
+        {"XTerm", {"XTerm"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.id);
+        EXPECT_EQ(namesOfApplication(launchers, c.id), c.names);
+    }
+}
+
 class LinuxLoginItemTest : public ::testing::Test {
   protected:
     fs::path autostart() const { return folder.path() / "autostart"; }
