@@ -16,9 +16,17 @@
 //   entry TITLE              the same with a plain text field
 //   late TITLE MIN MAX       the same with a text field that fetches a paste from the clipboard
 //                            MIN to MAX milliseconds after Ctrl+V, as a slow program does
+//   wayland-keyboard         a keyboard for the Wayland session of the mutter on the session
+//                            bus, through its remote desktop: says "ready" once it is plugged
+//                            in, then types each line "DELAY TEXT" read (\n in TEXT is Return)
+//                            at DELAY milliseconds a key and says "typed"
 #include <QApplication>
 #include <QBuffer>
 #include <QClipboard>
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
@@ -35,6 +43,7 @@
 #include <X11/extensions/Xfixes.h>
 #include <X11/keysym.h>
 // clang-format on
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -43,6 +52,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -299,6 +309,69 @@ int textField(int argc, char** argv, QLineEdit::EchoMode echo, int lateMin = -1,
     return QApplication::exec();
 }
 
+// A keyboard plugged into mutter's Wayland session: mutter's remote desktop adds a virtual
+// keyboard to its seat for as long as the session runs (a headless mutter has no other), and
+// takes keys only from the connection that started the session, so one process holds it.
+int waylandKeyboard(int argc, char** argv) {
+    QCoreApplication application(argc, argv);
+    const QString service = QStringLiteral("org.gnome.Mutter.RemoteDesktop");
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    const QDBusMessage created = bus.call(
+        QDBusMessage::createMethodCall(service, QStringLiteral("/org/gnome/Mutter/RemoteDesktop"),
+                                       service, QStringLiteral("CreateSession")));
+    if (created.type() != QDBusMessage::ReplyMessage || created.arguments().isEmpty()) {
+        std::cerr << "no remote desktop session: " << created.errorMessage().toStdString() << "\n";
+        return 1;
+    }
+    const QString path = qvariant_cast<QDBusObjectPath>(created.arguments().first()).path();
+    const QString session = QStringLiteral("org.gnome.Mutter.RemoteDesktop.Session");
+    auto call = [&](const QString& method, const QList<QVariant>& arguments = {}) {
+        QDBusMessage message = QDBusMessage::createMethodCall(service, path, session, method);
+        message.setArguments(arguments);
+        const QDBusMessage reply = bus.call(message);
+        if (reply.type() != QDBusMessage::ReplyMessage) {
+            std::cerr << method.toStdString() << ": " << reply.errorMessage().toStdString() << "\n";
+            return false;
+        }
+        return true;
+    };
+    auto tap = [&](uint keySym) {
+        return call(QStringLiteral("NotifyKeyboardKeysym"), {keySym, true}) &&
+               call(QStringLiteral("NotifyKeyboardKeysym"), {keySym, false});
+    };
+    // Mutter gives its seat the keyboard, and a window the keyboard focus, at the first key
+    // of the session, which no window receives: a Shift that types nothing.
+    if (!call(QStringLiteral("Start")) || !tap(XK_Shift_L)) {
+        return 1;
+    }
+    std::cout << "ready" << std::endl;
+    std::string line;
+    while (std::getline(std::cin, line)) {
+        const auto space = line.find(' ');
+        const auto delay = std::chrono::milliseconds(std::atoi(line.substr(0, space).c_str()));
+        const QString text =
+            space == std::string::npos ? QString() : QString::fromStdString(line.substr(space + 1));
+        const QList<uint> codePoints = text.toUcs4();
+        for (qsizetype i = 0; i < codePoints.size(); ++i) {
+            uint codePoint = codePoints[i];
+            if (codePoint == '\\' && i + 1 < codePoints.size()) {
+                codePoint = codePoints[++i] == 'n' ? uint{'\n'} : codePoints[i];
+            }
+            // Latin-1 keysyms are their code points; the rest are the code point and 0x01000000.
+            const uint keySym = codePoint == '\n'   ? uint{XK_Return}
+                                : codePoint < 0x100 ? codePoint
+                                                    : 0x01000000 | codePoint;
+            if (!tap(keySym)) {
+                return 1;
+            }
+            std::this_thread::sleep_for(delay);
+        }
+        std::cout << "typed" << std::endl;
+    }
+    call(QStringLiteral("Stop"));
+    return 0;
+}
+
 int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
     if (mode == "password" && argc == 3) {
@@ -331,8 +404,12 @@ int main(int argc, char** argv) {
     if (mode == "active" && argc == 3) {
         return active(argv[2]);
     }
+    if (mode == "wayland-keyboard") {
+        return waylandKeyboard(argc, argv);
+    }
     std::cerr
         << "usage: quillo_e2e_helper png [WIDTH HEIGHT] | own TEXT HTML PNG | watch | grab [xi] | "
-           "hold | active CLASS | password TITLE | entry TITLE | late TITLE MIN MAX\n";
+           "hold | active CLASS | password TITLE | entry TITLE | late TITLE MIN MAX | "
+           "wayland-keyboard\n";
     return 2;
 }

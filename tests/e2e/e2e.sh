@@ -46,7 +46,7 @@ trap cleanup EXIT
 fail() {
     echo "FAIL ($case_name): $*"
     if [ -n "${xvfb_pid:-}" ] && ! display_is_ours; then
-        echo "--- and $DISPLAY is not this case's X server any more: $(display_owner)"
+        echo "--- and :$display_number is not this case's X server any more: $(display_owner)"
     fi
     echo "--- quillo said:"
     cat "$work/quillo.out" 2>/dev/null
@@ -413,6 +413,104 @@ start_input_method() {
         sleep 0.05
     done
     fail "IBus did not take Quillo's engine: $(cat "$work/ibus.out")"
+}
+
+# --- A Wayland session ---------------------------------------------------------------------
+
+# Starts GNOME's compositor, mutter, headless with one virtual monitor, as the case's Wayland
+# session; the programs started afterwards are its clients. Its XWayland becomes the case's X
+# display, as in a GNOME session, where Quillo keeps its clipboard there; without XWayland the
+# case's Xvfb stays the X display. Mutter lives as long as its command, which ends with the case.
+start_wayland_session() {
+    command -v mutter >/dev/null || { echo "SKIPPED: mutter is not installed (scripts/setup installs it)"; exit 77; }
+    local x11=(--no-x11)
+    command -v Xwayland >/dev/null && x11=()
+    mutter --headless --wayland --virtual-monitor 1280x800 --wayland-display=quillo-e2e \
+        "${x11[@]}" -- sh -c 'printf "%s\n" "$WAYLAND_DISPLAY" "${DISPLAY:-}" "${XAUTHORITY:-}" \
+        >"$1.part" && mv "$1.part" "$1" && exec tail -s 0.1 --pid="$2" -f /dev/null' \
+        _ "$work/wayland" "$$" >"$work/mutter.out" 2>&1 &
+    local compositor=$!
+    pids+=($compositor)
+    for _ in $(seq 300); do
+        [ -s "$work/wayland" ] && break
+        kill -0 "$compositor" 2>/dev/null || fail "mutter ended: $(cat "$work/mutter.out")"
+        sleep 0.05
+    done
+    [ -s "$work/wayland" ] || fail "mutter did not start: $(cat "$work/mutter.out")"
+    local display authority
+    { read -r WAYLAND_DISPLAY; read -r display; read -r authority; } <"$work/wayland"
+    export WAYLAND_DISPLAY XDG_SESSION_TYPE=wayland
+    if [ -n "$display" ]; then
+        export DISPLAY=$display XAUTHORITY=$authority
+    fi
+    dbus-update-activation-environment DISPLAY WAYLAND_DISPLAY ${XAUTHORITY:+XAUTHORITY} ||
+        fail "could not give the session bus the Wayland session's environment"
+    for _ in $(seq 100); do
+        dbus-send --session --print-reply=literal --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+            org.freedesktop.DBus.NameHasOwner string:org.gnome.Mutter.RemoteDesktop 2>/dev/null |
+            grep -q true && break
+        sleep 0.05
+    done
+    # A headless mutter has no keyboard of its own: the helper plugs one in through the remote
+    # desktop and keeps it for the case, reading what to type from a pipe.
+    mkfifo "$work/keyboard"
+    "$helper" wayland-keyboard <"$work/keyboard" >"$work/keyboard.out" 2>&1 &
+    keyboard_pid=$!
+    pids+=($keyboard_pid)
+    exec 7>"$work/keyboard"
+    for _ in $(seq 100); do
+        grep -qx ready "$work/keyboard.out" && return
+        kill -0 "$keyboard_pid" 2>/dev/null || break
+        sleep 0.05
+    done
+    fail "no keyboard in the Wayland session: $(cat "$work/keyboard.out" "$work/mutter.out")"
+}
+
+# The input context that has IBus's focus; IBus's own stand-in has it while no field has.
+ibus_focus() {
+    gdbus call --address "$(ibus address)" --dest org.freedesktop.IBus \
+        --object-path /org/freedesktop/IBus --method org.freedesktop.IBus.CurrentInputContext
+}
+
+# start_wayland_entry: a zenity entry as a Wayland client; returns once its field has the
+# keyboard, which IBus learns as another input context taking the focus.
+start_wayland_entry() {
+    local before
+    before=$(ibus_focus) || fail "IBus does not say which input context has the focus"
+    GDK_BACKEND=wayland zenity --entry --title=quillo-e2e --text=type >"$work/entry.out" \
+        2>"$work/entry.err" &
+    entry_pid=$!
+    pids+=($entry_pid)
+    for _ in $(seq 200); do
+        [ "$(ibus_focus 2>/dev/null)" != "$before" ] && return
+        kill -0 "$entry_pid" 2>/dev/null || fail "zenity ended: $(cat "$work/entry.err")"
+        sleep 0.05
+    done
+    fail "the zenity entry did not take the keyboard: $(cat "$work/entry.err")"
+}
+
+# wayland_type DELAY TEXT: types TEXT at DELAY ms a key on the session's keyboard (a newline is
+# Return) and returns once it is typed.
+wayland_type() {
+    local text=${2//\\/\\\\} typed
+    typed=$(grep -cx typed "$work/keyboard.out")
+    printf '%s %s\n' "$1" "${text//$'\n'/\\n}" >&7
+    for _ in $(seq 600); do
+        [ "$(grep -cx typed "$work/keyboard.out")" -gt "$typed" ] && return
+        kill -0 "$keyboard_pid" 2>/dev/null || break
+        sleep 0.05
+    done
+    fail "the keyboard did not type '$2': $(cat "$work/keyboard.out")"
+}
+
+# Waits for the entry to end (after Return) and prints what it held.
+wayland_entry_text() {
+    for _ in $(seq 200); do
+        kill -0 "$entry_pid" 2>/dev/null || break
+        sleep 0.05
+    done
+    kill -0 "$entry_pid" 2>/dev/null && fail "the entry did not end at Return"
+    cat "$work/entry.out"
 }
 
 # --- The cases ------------------------------------------------------------------------------
@@ -1492,6 +1590,22 @@ ime_password_field)
         esac
         [ "$got" = "$want" ] || fail "the $purpose field holds '$got', expected '$want'"
     done
+    ;;
+
+wayland_ime)
+    # A Wayland session: GTK's entry as a Wayland client hands its keys to IBus, which hands them
+    # to Quillo's engine; the keys come from mutter's remote desktop, as from a keyboard, and the
+    # typing goes on right after the shortcut.
+    write_snippets "$(snippet omw 'On my way...')"
+    start_wayland_session
+    # A tray on XWayland holds Quillo's icon (as GNOME's AppIndicator extension does), so that
+    # Quillo opens no settings window at start.
+    start_tray
+    start_input_method
+    start_wayland_entry
+    wayland_type 40 $'omw and omw more\n'
+    got=$(wayland_entry_text)
+    [ "$got" = "On my way...and On my way...more" ] || fail "the entry holds '$got'"
     ;;
 
 *)
