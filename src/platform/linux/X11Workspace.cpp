@@ -9,6 +9,7 @@
 #include "platform/linux/XlibHeaders.h"
 
 #include <QDesktopServices>
+#include <QGuiApplication>
 #include <QString>
 #include <QUrl>
 #include <deque>
@@ -229,6 +230,12 @@ std::vector<std::string> X11Workspace::frontmostApplicationNames() const {
 }
 
 bool X11Workspace::ownWindowHasFocus() const {
+    // In a Wayland session the window manager may go on naming one of Quillo's windows active
+    // while a Wayland program has the keyboard (mutter does), but the X input focus has left
+    // Quillo's windows, and Qt, which follows it, then has no focus window.
+    if (inputMethodFront_ && QGuiApplication::focusWindow() == nullptr) {
+        return false;
+    }
     const std::optional<Window> front = frontWindow(display_);
     return front && windowProcess(display_, *front) == static_cast<long>(::getpid());
 }
