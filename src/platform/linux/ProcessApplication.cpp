@@ -1,5 +1,6 @@
 #include "platform/linux/ProcessApplication.h"
 
+#include <charconv>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -11,19 +12,6 @@ namespace {
 
 std::string procFile(long process, const char* name) {
     return "/proc/" + std::to_string(process) + "/" + name;
-}
-
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
 }
 
 // The path of the unified hierarchy (cgroup v2, "0::/..."), else of systemd's own hierarchy on a
@@ -91,10 +79,12 @@ std::string unescapedUnitName(std::string_view name) {
     result.reserve(name.size());
     for (std::size_t i = 0; i < name.size(); ++i) {
         if (name[i] == '\\' && i + 3 < name.size() && name[i + 1] == 'x') {
-            const int high = hexDigit(name[i + 2]);
-            const int low = hexDigit(name[i + 3]);
-            if (high >= 0 && low >= 0) {
-                result += static_cast<char>(high * 16 + low);
+            const std::string_view digits = name.substr(i + 2, 2);
+            unsigned byte = 0;
+            const auto [end, error] =
+                std::from_chars(digits.data(), digits.data() + digits.size(), byte, 16);
+            if (error == std::errc() && end == digits.data() + digits.size()) {
+                result += static_cast<char>(byte);
                 i += 3;
                 continue;
             }
