@@ -59,6 +59,18 @@ std::vector<std::string> ibusSteps() {
 
 } // namespace
 
+std::vector<InputSourceEntry> inputSourcesOf(GVariant* list) {
+    std::vector<InputSourceEntry> sources;
+    GVariantIter iter;
+    g_variant_iter_init(&iter, list);
+    const gchar* type = nullptr;
+    const gchar* id = nullptr;
+    while (g_variant_iter_next(&iter, "(&s&s)", &type, &id)) {
+        sources.emplace_back(type, id);
+    }
+    return sources;
+}
+
 std::string gsettingsCommandAdding(const std::vector<InputSourceEntry>& sources) {
     const InputSourceEntry quillo{quilloType, IBusInputMethod::engineName};
     GVariantBuilder list;
@@ -140,15 +152,8 @@ struct InputSourceTrust::Parts {
         if (settings == nullptr) {
             return std::nullopt;
         }
-        std::vector<InputSourceEntry> sources;
         GVariant* value = g_settings_get_value(settings, sourcesKey);
-        GVariantIter iter;
-        g_variant_iter_init(&iter, value);
-        const gchar* type = nullptr;
-        const gchar* id = nullptr;
-        while (g_variant_iter_next(&iter, "(&s&s)", &type, &id)) {
-            sources.emplace_back(type, id);
-        }
+        auto sources = inputSourcesOf(value);
         g_variant_unref(value);
         return sources;
     }

@@ -22,10 +22,15 @@
 #include <utility>
 #include <vector>
 
+struct _GVariant;
+
 namespace quillo::linuxdesktop {
 
 // One of GNOME's input sources: its type ("xkb", "ibus") and its id ("us", "quillo").
 using InputSourceEntry = std::pair<std::string, std::string>;
+
+// The pairs of a GVariant list of type a(ss), as GNOME keeps them.
+std::vector<InputSourceEntry> inputSourcesOf(_GVariant* list);
 
 // The shell command that appends Quillo's source to `sources`, GNOME's list as it is now, so that
 // none of the user's sources is lost: `gsettings set org.gnome.desktop.input-sources sources

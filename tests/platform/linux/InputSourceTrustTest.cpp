@@ -12,6 +12,7 @@ namespace {
 
 using quillo::linuxdesktop::gsettingsCommandAdding;
 using quillo::linuxdesktop::InputSourceEntry;
+using quillo::linuxdesktop::inputSourcesOf;
 using Sources = std::vector<InputSourceEntry>;
 
 constexpr std::string_view prefix = "gsettings set org.gnome.desktop.input-sources sources ";
@@ -56,20 +57,13 @@ Sources listTheShellGives(const std::string& argument) {
         }
         pclose(pipe);
     }
-    Sources sources;
     GVariant* value =
         g_variant_parse(G_VARIANT_TYPE("a(ss)"), text.c_str(), nullptr, nullptr, nullptr);
     if (value == nullptr) {
         ADD_FAILURE() << "not a list of sources: " << text;
-        return sources;
+        return {};
     }
-    GVariantIter iter;
-    g_variant_iter_init(&iter, value);
-    const gchar* type = nullptr;
-    const gchar* id = nullptr;
-    while (g_variant_iter_next(&iter, "(&s&s)", &type, &id)) {
-        sources.emplace_back(type, id);
-    }
+    Sources sources = inputSourcesOf(value);
     g_variant_unref(value);
     return sources;
 }
