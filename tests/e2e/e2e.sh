@@ -1515,6 +1515,44 @@ ime_dead_key)
     expect_entry "a Coffeeé"
     ;;
 
+ime_restart)
+    # Quitting Quillo and starting it again, as at an update or a crash: IBus still names its
+    # engine the active one, and the field that stayed open and new fields expand again.
+    command -v ibus-daemon >/dev/null || { echo "SKIPPED: ibus is not installed (scripts/setup installs it)"; exit 77; }
+    write_snippets "$(snippet omw 'On my way')"
+    start_tray
+    mkdir -p "$work/components"
+    sed -e "s|@QUILLO_IBUS_EXEC@|$quillo|" -e 's|@PROJECT_VERSION@|1|' \
+        "$(dirname "$0")/../../src/platform/linux/quillo.xml.in" >"$work/components/quillo.xml"
+    export IBUS_COMPONENT_PATH="$work/components:/usr/share/ibus/component"
+    start_input_method
+    start_entry
+    type_keys 'omw '
+    settle 0.5
+    kill -TERM "$quillo_pid"
+    wait "$quillo_pid" 2>/dev/null
+    QUILLO_INPUT_METHOD=1 start_quillo
+    focus_window "$entry_window"
+    type_keys 'ok omw ok'
+    settle
+    got=$(entry_text)
+    [ "$got" = "On my wayok On my wayok" ] || fail "the field that stayed open holds '$got'"
+    start_entry
+    type_keys 'omw '
+    settle
+    expect_entry "On my way"
+    # Another source chosen before the restart stays chosen.
+    ibus engine xkb:us::eng || fail "IBus did not switch to the layout's engine"
+    kill -TERM "$quillo_pid"
+    wait "$quillo_pid" 2>/dev/null
+    QUILLO_INPUT_METHOD=1 start_quillo
+    start_entry
+    type_keys 'omw '
+    settle
+    expect_entry "omw "
+    [ "$(ibus engine)" = xkb:us::eng ] || fail "IBus's engine is now '$(ibus engine)'"
+    ;;
+
 ime_typing_on_40 | ime_typing_on_150)
     # Keys typed on while an expansion writes land after it.
     delay=${case_name#ime_typing_on_}

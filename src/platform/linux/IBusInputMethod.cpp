@@ -1,11 +1,16 @@
 #include "platform/linux/IBusInputMethod.h"
 
+#include <QDir>
+#include <QStandardPaths>
 #include <QString>
 #include <QThread>
 #include <chrono>
 #include <clocale>
+#include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <map>
+#include <set>
 #include <thread>
 
 // GLib names a structure's member "signals", which Qt's headers make a keyword; nothing here
@@ -105,6 +110,7 @@ IBusObjectClass* objectParentClass = nullptr;
 
 void destroyEngine(IBusObject* object) {
     if (owner != nullptr) {
+        owner->onEngineGone(engineOf(reinterpret_cast<IBusEngine*>(object)));
         owner->onFocus(engineOf(reinterpret_cast<IBusEngine*>(object)), false);
         owner->onClient(engineOf(reinterpret_cast<IBusEngine*>(object)), std::nullopt);
     }
@@ -140,9 +146,13 @@ IBusEngine* createEngine(IBusFactory* factory, const gchar* name, gpointer) {
     }
     static int made = 0;
     const std::string path = "/io/github/quillo/Engine/" + std::to_string(++made);
-    return IBUS_ENGINE(g_object_new(
+    IBusEngine* engine = IBUS_ENGINE(g_object_new(
         engineType(), "engine-name", name, "object-path", path.c_str(), "connection",
         ibus_service_get_connection(IBUS_SERVICE(factory)), "has-focus-id", TRUE, nullptr));
+    if (owner != nullptr) {
+        owner->onEngineMade(engineOf(engine));
+    }
+    return engine;
 }
 
 // The modifier bit that a modifier key sets, for the modifier changes the engine follows;
@@ -204,6 +214,9 @@ struct IBusInputMethod::Parts {
     IBusEngine* focused = nullptr;
     // What each engine's input context said it is, at its last focus.
     std::map<IBusEngine*, std::string> clients;
+    // The engines IBus asked the factory for and has not destroyed: while there is one, Quillo's
+    // engine is the active input source.
+    std::set<IBusEngine*> inUse;
     unsigned focusedPurpose = IBUS_INPUT_PURPOSE_FREE_FORM;
     bool activateWhenRegistered = false;
     // What the compose tables make of the keys typed, told to the handler; the simple engine
@@ -296,24 +309,74 @@ void IBusInputMethod::registerEngine() {
     if (parts_->factory != nullptr) {
         g_object_unref(parts_->factory);
     }
+    // The engines of a daemon that went away are never destroyed by it.
+    parts_->inUse.clear();
     parts_->factory = ibus_factory_new(ibus_bus_get_connection(parts_->bus));
     ibus_factory_add_engine(parts_->factory, engineName, engineType());
     g_signal_connect(parts_->factory, "create-engine", G_CALLBACK(createEngine), nullptr);
-    IBusComponent* component = ibus_component_new(componentName, "Quillo's text expansion", "1",
-                                                  "MIT", "Quillo", "", "", "quillo");
-    // "default": the engine types with the keyboard layout the user has.
-    ibus_component_add_engine(component,
-                              ibus_engine_desc_new(engineName, "Quillo", "Quillo's text expansion",
-                                                   "", "MIT", "Quillo", "", "default"));
-    if (!ibus_bus_register_component(parts_->bus, component)) {
-        std::cout << "IBus did not take Quillo's input method." << std::endl;
+    // Where IBus read the engine from the installed component file, taking the component's name
+    // makes this process its factory. Only elsewhere (another install prefix, a build folder)
+    // does Quillo register the component itself: IBus forgets such a component when Quillo
+    // quits, and then drops whatever engine the user has unless it too was registered so.
+    if (!isListedByIBus()) {
+        IBusComponent* component = ibus_component_new(componentName, "Quillo's text expansion", "1",
+                                                      "MIT", "Quillo", "", "", "quillo");
+        // "default": the engine types with the keyboard layout the user has.
+        ibus_component_add_engine(component, ibus_engine_desc_new(engineName, "Quillo",
+                                                                  "Quillo's text expansion", "",
+                                                                  "MIT", "Quillo", "", "default"));
+        if (!ibus_bus_register_component(parts_->bus, component)) {
+            std::cout << "IBus did not take Quillo's input method." << std::endl;
+        }
+        g_object_unref(component);
     }
     // When IBus started Quillo from the component file, it waits for the name.
     ibus_bus_request_name(parts_->bus, componentName, 0);
-    g_object_unref(component);
     if (parts_->activateWhenRegistered) {
         activate();
+    } else {
+        resumeIfEngineWasInUse();
     }
+}
+
+bool IBusInputMethod::isListedByIBus() const {
+    const gchar* names[] = {engineName, nullptr};
+    IBusEngineDesc** found = ibus_bus_get_engines_by_names(parts_->bus, names);
+    if (found == nullptr) {
+        return false;
+    }
+    const bool listed = found[0] != nullptr;
+    for (IBusEngineDesc** desc = found; *desc != nullptr; ++desc) {
+        g_object_unref(*desc);
+    }
+    g_free(found);
+    return listed;
+}
+
+void IBusInputMethod::resumeIfEngineWasInUse() {
+    // After Quillo quit while its engine was the active one, IBus goes on naming "quillo" the
+    // active input source (the desktop does too) but has no engine left to hand the keys to:
+    // every key passes unexpanded until the user picks another source and back. Quillo then
+    // takes up the engine again under the same name, which the desktop does not see as a
+    // switch. Only on the same daemon: one started afresh takes its source from the desktop.
+    const std::optional<std::string> lastDaemon = daemonOfEngineInUse();
+    const gchar* address = ibus_get_address();
+    if (!lastDaemon || address == nullptr || *lastDaemon != address) {
+        return;
+    }
+    ibus_bus_get_global_engine_async(
+        parts_->bus, -1, nullptr,
+        [](GObject* bus, GAsyncResult* result, gpointer) {
+            // An active engine, any engine, is the user's choice made since.
+            IBusEngineDesc* active =
+                ibus_bus_get_global_engine_async_finish(IBUS_BUS(bus), result, nullptr);
+            if (active != nullptr) {
+                g_object_unref(active);
+            } else if (owner != nullptr) {
+                owner->activate();
+            }
+        },
+        nullptr);
 }
 
 void IBusInputMethod::activate() {
@@ -447,6 +510,44 @@ void IBusInputMethod::onClient(Engine* engine, std::optional<std::string> client
     } else {
         parts_->clients.erase(ibusEngineOf(engine));
     }
+}
+
+void IBusInputMethod::onEngineMade(Engine* engine) {
+    const std::filesystem::path marker = inUseMarker();
+    if (parts_->inUse.empty() && !marker.empty()) {
+        // Which daemon: the address names its socket and the run it belongs to.
+        const gchar* address = ibus_get_address();
+        std::ofstream(marker) << (address != nullptr ? address : "");
+    }
+    parts_->inUse.insert(ibusEngineOf(engine));
+}
+
+void IBusInputMethod::onEngineGone(Engine* engine) {
+    // Only IBus destroys an engine while Quillo runs: the user chose another input source.
+    const std::filesystem::path marker = inUseMarker();
+    if (parts_->inUse.erase(ibusEngineOf(engine)) == 1 && parts_->inUse.empty() &&
+        !marker.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove(marker, ignored);
+    }
+}
+
+std::optional<std::string> IBusInputMethod::daemonOfEngineInUse() {
+    const std::filesystem::path marker = inUseMarker();
+    std::string address;
+    if (marker.empty() || !std::getline(std::ifstream(marker), address) || address.empty()) {
+        return std::nullopt;
+    }
+    return address;
+}
+
+std::filesystem::path IBusInputMethod::inUseMarker() {
+    // The session's own folder, which ends with the session; none, no note.
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (folder.isEmpty()) {
+        return {};
+    }
+    return QDir(folder).filePath(QStringLiteral("quillo-input-method-in-use")).toStdString();
 }
 
 std::string IBusInputMethod::focusedClient() const {

@@ -27,6 +27,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -90,6 +91,9 @@ class IBusInputMethod final : public platform::KeyboardTap, public platform::Tex
     void onContentType(Engine* engine, unsigned purpose);
     // None: the engine is gone.
     void onClient(Engine* engine, std::optional<std::string> client);
+    // The factory made an engine for IBus; IBus destroyed one.
+    void onEngineMade(Engine* engine);
+    void onEngineGone(Engine* engine);
     // An engine object exported on `connection` that no input context uses: its commits go out
     // as signals that nobody reads. For timing the key path without a daemon. Freed with
     // g_object_unref.
@@ -101,6 +105,15 @@ class IBusInputMethod final : public platform::KeyboardTap, public platform::Tex
                                 std::u16string composed) const;
     void onMain(const std::function<void()>& work) const;
     void registerEngine();
+    // Whether IBus knows the engine already, from the component file installed with Quillo.
+    bool isListedByIBus() const;
+    void resumeIfEngineWasInUse();
+    // The daemon (its address) on which Quillo's engine was last the active input source, as a
+    // file in the session's runtime folder that outlives the process; none when the user chose
+    // another source since.
+    static std::optional<std::string> daemonOfEngineInUse();
+    // Empty where the session has no runtime folder.
+    static std::filesystem::path inUseMarker();
     // Whether a key forwarded to the field may still be on its way there; then waits for it.
     bool forwardedLately() const;
     void waitForForwardedKeys() const;
