@@ -1515,16 +1515,20 @@ ime_dead_key)
     expect_entry "a Coffeeé"
     ;;
 
-ime_restart)
+ime_restart | ime_restart_unlisted)
     # Quitting Quillo and starting it again, as at an update or a crash: IBus still names its
-    # engine the active one, and the field that stayed open and new fields expand again.
+    # engine the active one, and the field that stayed open and new fields expand again. Quillo
+    # is listed by IBus through the component file installed with it, or, run from its build
+    # folder, only as it registers itself.
     command -v ibus-daemon >/dev/null || { echo "SKIPPED: ibus is not installed (scripts/setup installs it)"; exit 77; }
     write_snippets "$(snippet omw 'On my way')"
     start_tray
-    mkdir -p "$work/components"
-    sed -e "s|@QUILLO_IBUS_EXEC@|$quillo|" -e 's|@PROJECT_VERSION@|1|' \
-        "$(dirname "$0")/../../src/platform/linux/quillo.xml.in" >"$work/components/quillo.xml"
-    export IBUS_COMPONENT_PATH="$work/components:/usr/share/ibus/component"
+    if [ "$case_name" = ime_restart ]; then
+        mkdir -p "$work/components"
+        sed -e "s|@QUILLO_IBUS_EXEC@|$quillo|" -e 's|@PROJECT_VERSION@|1|' \
+            "$(dirname "$0")/../../src/platform/linux/quillo.xml.in" >"$work/components/quillo.xml"
+        export IBUS_COMPONENT_PATH="$work/components:/usr/share/ibus/component"
+    fi
     start_input_method
     start_entry
     type_keys 'omw '
@@ -1541,7 +1545,8 @@ ime_restart)
     type_keys 'omw '
     settle
     expect_entry "On my way"
-    # Another source chosen before the restart stays chosen.
+    # Another source chosen before the restart stays chosen. IBus takes the engine from it when
+    # a program that registered an engine quits: then it has none, but is not Quillo's either.
     ibus engine xkb:us::eng || fail "IBus did not switch to the layout's engine"
     kill -TERM "$quillo_pid"
     wait "$quillo_pid" 2>/dev/null
@@ -1550,7 +1555,12 @@ ime_restart)
     type_keys 'omw '
     settle
     expect_entry "omw "
-    [ "$(ibus engine)" = xkb:us::eng ] || fail "IBus's engine is now '$(ibus engine)'"
+    engine=$(ibus engine 2>/dev/null)
+    if [ "$case_name" = ime_restart ]; then
+        [ "$engine" = xkb:us::eng ] || fail "IBus's engine is now '$engine'"
+    else
+        [ -z "$engine" ] || fail "IBus's engine is now '$engine'"
+    fi
     ;;
 
 ime_typing_on_40 | ime_typing_on_150)

@@ -1,7 +1,7 @@
 #include "platform/linux/IBusInputMethod.h"
 
-#include <QDir>
-#include <QStandardPaths>
+#include "platform/linux/XdgPaths.h"
+
 #include <QString>
 #include <QThread>
 #include <chrono>
@@ -542,12 +542,8 @@ std::optional<std::string> IBusInputMethod::daemonOfEngineInUse() {
 }
 
 std::filesystem::path IBusInputMethod::inUseMarker() {
-    // The session's own folder, which ends with the session; none, no note.
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (folder.isEmpty()) {
-        return {};
-    }
-    return QDir(folder).filePath(QStringLiteral("quillo-input-method-in-use")).toStdString();
+    const auto folder = runtimeFolder();
+    return folder ? *folder / "quillo-input-method-in-use" : std::filesystem::path();
 }
 
 std::string IBusInputMethod::focusedClient() const {

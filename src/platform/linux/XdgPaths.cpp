@@ -51,6 +51,10 @@ std::optional<std::filesystem::path> configFolder() {
     return *home / "Quillo";
 }
 
+std::optional<std::filesystem::path> runtimeFolder() {
+    return absoluteVariable("XDG_RUNTIME_DIR");
+}
+
 std::optional<std::filesystem::path> autostartFolder() {
     auto home = configHome();
     if (!home) {

@@ -19,6 +19,8 @@ std::optional<std::filesystem::path> dataFolder();
 std::optional<std::filesystem::path> configFolder();
 // $XDG_CONFIG_HOME/autostart, by default ~/.config/autostart: what starts at login.
 std::optional<std::filesystem::path> autostartFolder();
+// $XDG_RUNTIME_DIR: the session's own folder, which ends with the session; none when unset.
+std::optional<std::filesystem::path> runtimeFolder();
 // Where launcher files lie, the first the most important: $XDG_DATA_HOME/applications, then the
 // applications folder of each $XDG_DATA_DIRS folder (by default /usr/local/share and /usr/share).
 std::vector<std::filesystem::path> applicationFolders();
