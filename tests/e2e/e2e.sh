@@ -1537,6 +1537,35 @@ ime_terminal)
     [ "$after" = "kept" ] || fail "the clipboard holds '$after' afterwards"
     ;;
 
+ime_daemon_restarts)
+    # IBus started again (`ibus restart`, or the desktop after a crash) and its source chosen
+    # again, as the desktop does: Quillo's engine is there again, in the field that stayed open
+    # and in new ones.
+    write_snippets "$(snippet omw 'On my way')"
+    start_tray
+    start_input_method
+    start_entry
+    type_keys 'omw '
+    settle 0.5
+    ibus exit || fail "the IBus daemon did not end"
+    ibus-daemon --panel=disable --emoji-extension=disable --cache=none >"$work/ibus.out" 2>&1 &
+    pids+=($!)
+    for _ in $(seq 100); do
+        ibus engine quillo 2>/dev/null && [ "$(ibus engine 2>/dev/null)" = quillo ] && break
+        sleep 0.05
+    done
+    [ "$(ibus engine 2>/dev/null)" = quillo ] || fail "the new daemon did not take Quillo's engine"
+    focus_window "$entry_window"
+    type_keys 'ok omw ok'
+    settle
+    got=$(entry_text)
+    [ "$got" = "On my wayok On my wayok" ] || fail "the field that stayed open holds '$got'"
+    start_entry
+    type_keys 'omw '
+    settle
+    expect_entry "On my way"
+    ;;
+
 ime_restart | ime_restart_unlisted)
     # Quitting Quillo and starting it again, as at an update or a crash: IBus still names its
     # engine the active one, and the field that stayed open and new fields expand again. Quillo
