@@ -419,6 +419,36 @@ start_input_method() {
     fail "IBus did not take Quillo's engine: $(cat "$work/ibus.out")"
 }
 
+# Installs Quillo's IBus component file where the daemons started afterwards read it, as a
+# package installs it in /usr/share/ibus/component; its command starts this build's Quillo.
+install_component_file() {
+    mkdir -p "$work/components"
+    sed -e "s|@QUILLO_IBUS_EXEC@|$quillo|" -e 's|@PROJECT_VERSION@|1|' \
+        "$(dirname "$0")/../../src/platform/linux/quillo.xml.in" >"$work/components/quillo.xml"
+    export IBUS_COMPONENT_PATH="$work/components:/usr/share/ibus/component"
+}
+
+# Quits Quillo as the desktop does at logout or an update, and starts it again at once.
+restart_quillo() {
+    kill -TERM "$quillo_pid"
+    wait "$quillo_pid" 2>/dev/null
+    QUILLO_INPUT_METHOD=1 start_quillo
+}
+
+# Types on in the entry that stayed open, then in a new one: both expand.
+expect_open_and_new_entries_expand() {
+    local got
+    focus_window "$entry_window"
+    type_keys 'ok omw ok'
+    settle
+    got=$(entry_text)
+    [ "$got" = "On my wayok On my wayok" ] || fail "the field that stayed open holds '$got'"
+    start_entry
+    type_keys 'omw '
+    settle
+    expect_entry "On my way"
+}
+
 # --- A Wayland session ---------------------------------------------------------------------
 
 # Starts GNOME's compositor, mutter, headless with one virtual monitor, as the case's Wayland
@@ -1442,12 +1472,10 @@ ime_started_by_ibus)
     command -v ibus-daemon >/dev/null || { echo "SKIPPED: ibus is not installed (scripts/setup installs it)"; exit 77; }
     write_snippets "$(snippet omw 'On my way')"
     export HOME="$work/home" GTK_IM_MODULE=ibus QT_IM_MODULE=ibus XMODIFIERS=@im=ibus
-    mkdir -p "$HOME" "$work/components"
-    sed -e "s|@QUILLO_IBUS_EXEC@|$quillo|" -e 's|@PROJECT_VERSION@|1|' \
-        "$(dirname "$0")/../../src/platform/linux/quillo.xml.in" >"$work/components/quillo.xml"
+    mkdir -p "$HOME"
+    install_component_file
     gsettings set org.freedesktop.ibus.general use-system-keyboard-layout true
-    IBUS_COMPONENT_PATH="$work/components:/usr/share/ibus/component" \
-        ibus-daemon --panel=disable --emoji-extension=disable --cache=none >"$work/ibus.out" 2>&1 &
+    ibus-daemon --panel=disable --emoji-extension=disable --cache=none >"$work/ibus.out" 2>&1 &
     daemon=$!
     pids+=($daemon)
     for _ in $(seq 200); do
@@ -1555,15 +1583,7 @@ ime_daemon_restarts)
         sleep 0.05
     done
     [ "$(ibus engine 2>/dev/null)" = quillo ] || fail "the new daemon did not take Quillo's engine"
-    focus_window "$entry_window"
-    type_keys 'ok omw ok'
-    settle
-    got=$(entry_text)
-    [ "$got" = "On my wayok On my wayok" ] || fail "the field that stayed open holds '$got'"
-    start_entry
-    type_keys 'omw '
-    settle
-    expect_entry "On my way"
+    expect_open_and_new_entries_expand
     ;;
 
 ime_restart | ime_restart_unlisted)
@@ -1574,34 +1594,17 @@ ime_restart | ime_restart_unlisted)
     command -v ibus-daemon >/dev/null || { echo "SKIPPED: ibus is not installed (scripts/setup installs it)"; exit 77; }
     write_snippets "$(snippet omw 'On my way')"
     start_tray
-    if [ "$case_name" = ime_restart ]; then
-        mkdir -p "$work/components"
-        sed -e "s|@QUILLO_IBUS_EXEC@|$quillo|" -e 's|@PROJECT_VERSION@|1|' \
-            "$(dirname "$0")/../../src/platform/linux/quillo.xml.in" >"$work/components/quillo.xml"
-        export IBUS_COMPONENT_PATH="$work/components:/usr/share/ibus/component"
-    fi
+    [ "$case_name" = ime_restart ] && install_component_file
     start_input_method
     start_entry
     type_keys 'omw '
     settle 0.5
-    kill -TERM "$quillo_pid"
-    wait "$quillo_pid" 2>/dev/null
-    QUILLO_INPUT_METHOD=1 start_quillo
-    focus_window "$entry_window"
-    type_keys 'ok omw ok'
-    settle
-    got=$(entry_text)
-    [ "$got" = "On my wayok On my wayok" ] || fail "the field that stayed open holds '$got'"
-    start_entry
-    type_keys 'omw '
-    settle
-    expect_entry "On my way"
+    restart_quillo
+    expect_open_and_new_entries_expand
     # Another source chosen before the restart stays chosen. IBus takes the engine from it when
     # a program that registered an engine quits: then it has none, but is not Quillo's either.
     ibus engine xkb:us::eng || fail "IBus did not switch to the layout's engine"
-    kill -TERM "$quillo_pid"
-    wait "$quillo_pid" 2>/dev/null
-    QUILLO_INPUT_METHOD=1 start_quillo
+    restart_quillo
     start_entry
     type_keys 'omw '
     settle
