@@ -45,6 +45,20 @@ QLabel* textLabel(const QString& text, QWidget* parent) {
     return label;
 }
 
+// The small print under the window's buttons, in a column `width` wide; `tone` greys it.
+QLabel* captionLabel(const QString& text, QWidget* parent, int width,
+                     void (*tone)(QWidget*) = typography::makeTertiary) {
+    auto* label = textLabel(text, parent);
+    if (width > 0) {
+        label->setFixedWidth(width);
+    }
+    label->setFont(typography::caption());
+    if (tone != nullptr) {
+        tone(label);
+    }
+    return label;
+}
+
 } // namespace
 
 OnboardingView::OnboardingView(app::PermissionsManager& permissions, model::AppSettings& settings,
@@ -126,16 +140,11 @@ OnboardingView::OnboardingView(app::PermissionsManager& permissions, model::AppS
         group->setSpacing(24);
         grant_ = prominentButton(tr("Check Again"), notGranted_);
         group->addWidget(grant_, 0, Qt::AlignHCenter);
-        auto* hint = textLabel(tr("Quillo cannot see the keyboard yet. What is missing is said "
-                                  "below; after fixing it, check again."),
-                               notGranted_);
-        hint->setFont(typography::caption());
-        typography::makeTertiary(hint);
+        auto* hint = captionLabel(tr("Quillo cannot see the keyboard yet. What is missing is said "
+                                     "below; after fixing it, check again."),
+                                  notGranted_, 0);
         group->addWidget(hint, 0, Qt::AlignHCenter);
-        reason_ = textLabel(QString(), notGranted_);
-        reason_->setFixedWidth(400);
-        reason_->setFont(typography::caption());
-        typography::makeSecondary(reason_);
+        reason_ = captionLabel(QString(), notGranted_, 400, typography::makeSecondary);
         reason_->hide();
         group->addWidget(reason_, 0, Qt::AlignHCenter);
     }
@@ -148,24 +157,16 @@ OnboardingView::OnboardingView(app::PermissionsManager& permissions, model::AppS
         group->setSpacing(12);
         openSettings_ = prominentButton(QString(), source_);
         group->addWidget(openSettings_, 0, Qt::AlignHCenter);
-        auto* hint = textLabel(tr("Quillo is not an input source yet, so no key reaches it. Add "
-                                  "it in place of your layout's source; this window changes once "
-                                  "it is there."),
-                               source_);
+        auto* hint = captionLabel(tr("Quillo is not an input source yet, so no key reaches it. "
+                                     "Add it in place of your layout's source; this window "
+                                     "changes once it is there."),
+                                  source_, 420);
         hint->setObjectName(QStringLiteral("notAnInputSource"));
-        hint->setFixedWidth(420);
-        hint->setFont(typography::caption());
-        typography::makeTertiary(hint);
         group->addWidget(hint, 0, Qt::AlignHCenter);
-        sourceProblem_ = textLabel(QString(), source_);
-        sourceProblem_->setFixedWidth(420);
-        sourceProblem_->setFont(typography::caption());
-        typography::makeSecondary(sourceProblem_);
+        sourceProblem_ = captionLabel(QString(), source_, 420, typography::makeSecondary);
         group->addWidget(sourceProblem_, 0, Qt::AlignHCenter);
-        sourceSteps_ = textLabel(QString(), source_);
+        sourceSteps_ = captionLabel(QString(), source_, 420, nullptr);
         sourceSteps_->setAlignment(Qt::AlignLeft);
-        sourceSteps_->setFixedWidth(420);
-        sourceSteps_->setFont(typography::caption());
         sourceSteps_->setTextInteractionFlags(Qt::TextSelectableByMouse);
         group->addWidget(sourceSteps_, 0, Qt::AlignHCenter);
         auto* commandRow = new QWidget(source_);
@@ -187,11 +188,8 @@ OnboardingView::OnboardingView(app::PermissionsManager& permissions, model::AppS
     column->addWidget(source_);
     column->addStretch(1);
 
-    passwordFieldsNote_ = textLabel(QString(), this);
+    passwordFieldsNote_ = captionLabel(QString(), this, 400);
     passwordFieldsNote_->setObjectName(QStringLiteral("passwordFieldsNote"));
-    passwordFieldsNote_->setFixedWidth(400);
-    passwordFieldsNote_->setFont(typography::caption());
-    typography::makeTertiary(passwordFieldsNote_);
     column->addWidget(passwordFieldsNote_, 0, Qt::AlignHCenter);
 
     connect(getStarted_, &QPushButton::clicked, this, [this] { getStarted(); });
